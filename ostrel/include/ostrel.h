@@ -1,0 +1,153 @@
+/*
+ * ostrel.h - the public C interface of Ostrel, the analytics client library.
+ *
+ * The game code drives the library through these nineteen functions. The
+ * library records analytics events, buffers them and turns them into upload
+ * requests for the collection service. It performs no networking itself:
+ * every upload request is queued as a JSON text (a "request message") that
+ * the game takes out with Tavi_MessagesCount / Tavi_Zel_GetMessage and sends
+ * itself.
+ *
+ * Lifecycle
+ *   Tavi_Init(project) creates the library state and opens a session (a
+ *   "session.start" event is buffered). Setters, event calls, Tavi_Update and
+ *   the queue calls follow. Tavi_Destroy closes the session: it records
+ *   "session.stop", flushes everything still buffered into one last request
+ *   and releases the library state. Requests still queued at Tavi_Destroy
+ *   stay queued: Tavi_MessagesCount and Tavi_Zel_GetMessage keep working
+ *   afterwards so the game can send them before it quits.
+ *
+ *   Calls made while the library is not initialised (before Tavi_Init, after
+ *   Tavi_Destroy, or after a Tavi_Init with an empty project identifier) are
+ *   safe: setters and events have no effect and Tavi_Update does nothing.
+ *
+ * Texts
+ *   Every text argument is a NUL-terminated UTF-8 string owned by the caller;
+ *   the library copies it before use and never keeps the pointer. A null
+ *   pointer reads as the empty text. Bytes that are not valid UTF-8 are
+ *   written as U+FFFD in the uploads.
+ *
+ *   Texts returned by Tavi_Get_Version and Tavi_Zel_GetMessage are new
+ *   arrays allocated with malloc; the caller owns them and releases them with
+ *   free(). (The .NET marshaller does exactly this for a returned string.)
+ *
+ * Threads
+ *   The library creates no threads and takes no locks. Call every function
+ *   from one thread, or serialise the calls yourself.
+ *
+ * Errors
+ *   No function reports an error and no C++ exception ever leaves the
+ *   library. A call that cannot complete has no effect beyond what already
+ *   happened; no buffered event and no queued request is lost.
+ */
+#ifndef OSTREL_H
+#define OSTREL_H
+
+#include <stdint.h>
+
+#if defined(_WIN32)
+#define OSTREL_API __declspec(dllexport)
+#else
+#define OSTREL_API __attribute__((visibility("default")))
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ---- Lifecycle -------------------------------------------------------- */
+
+/* Initialises the library with the project identifier that goes into every
+ * upload URL ("project" query parameter) and opens a session by buffering a
+ * "session.start" event. A null or empty identifier while uninitialised
+ * creates nothing. While initialised, a second call keeps the first
+ * identifier and records no second session start. */
+OSTREL_API void Tavi_Init(const char* projectId);
+
+/* Timed flush: call regularly (every frame is fine). When more than 30
+ * seconds have passed since the last timed check (or the clock was set back),
+ * everything buffered is flushed into one queued request. */
+OSTREL_API void Tavi_Update(void);
+
+/* Returns the library version "2.0.1". Works in any state.
+ * Ownership: new malloc'd array, release with free(). */
+OSTREL_API char* Tavi_Get_Version(void);
+
+/* Records "session.stop", flushes everything buffered into one last request
+ * and releases the library state. Queued requests stay queued (see above).
+ * Does nothing while uninitialised. */
+OSTREL_API void Tavi_Destroy(void);
+
+/* ---- Request queue ---------------------------------------------------- */
+
+/* Number of request messages waiting in the queue. */
+OSTREL_API int32_t Tavi_MessagesCount(void);
+
+/* Removes the oldest request message from the queue and returns it: a
+ * compact JSON object {"data":<body text>,"headers":[<header lines>],
+ * "url":<full URL>}. On an empty queue returns a new empty text.
+ * Ownership: new malloc'd array, release with free(). */
+OSTREL_API char* Tavi_Zel_GetMessage(void);
+
+/* ---- Context setters (values are read when events are flushed) -------- */
+
+/* Sets the user identifier written as "user_id" into every event. */
+OSTREL_API void Tavi_SetUser(const char* userId);
+
+/* Sets the client identifier ("client_id"). */
+OSTREL_API void Tavi_SetClient(const char* clientId);
+
+/* Sets the install attribution. A value different from the previous one
+ * records an "init_attribution_pc" event (attribute "params") and flushes
+ * at once. */
+OSTREL_API void Tavi_SetAttribution(const char* attribution);
+
+/* Sets the application identity, in this order: application identifier,
+ * package name, title, version name, version code. */
+OSTREL_API void Tavi_SetAppData(const char* appId, const char* packageName,
+                                const char* title, const char* versionName,
+                                const char* versionCode);
+
+/* Sets the device locale code, e.g. "en-US". The first five-character code
+ * also sets the language ("en") and country ("US") for the session. */
+OSTREL_API void Tavi_SetDeviceLocale(const char* localeCode);
+
+/* Sets the platform name (default "Windows") and version. */
+OSTREL_API void Tavi_SetPlatform(const char* name, const char* version);
+
+/* ---- Game events ------------------------------------------------------ */
+
+/* Records "Levelup" with the metric "level". */
+OSTREL_API void Tavi_Event_LevelUp(int32_t level);
+
+/* Record "Start_loading", "Finish_loading", "Tutorial_start" and
+ * "Tutorial_finish". */
+OSTREL_API void Tavi_EventStartLoading(void);
+OSTREL_API void Tavi_EventFinishLoading(void);
+OSTREL_API void Tavi_EventTutorialStart(void);
+OSTREL_API void Tavi_EventTutorialFinish(void);
+
+/* Records "Purchase" with the metrics "price", "amount", "validated",
+ * "sandbox" and the attributes "currency", "sku", "name". The first two
+ * texts are accepted for compatibility and not used. Of validated and
+ * sandbox only the low byte is read (1 true, 0 false). */
+OSTREL_API void Tavi_EventPurchase(const char* unused1, const char* unused2,
+                                   double price, const char* currency,
+                                   const char* sku, int32_t amount,
+                                   int32_t validated, const char* name,
+                                   int32_t sandbox);
+
+/* Records a custom event named `name`. `attributes` is JSON text: each
+ * member of an object (in key order), each element of an array (keys "0",
+ * "1", ...) or a lone value (empty key) becomes an attribute when it is a
+ * string and a metric when it is a number; other values are skipped.
+ * Integers keep their low 32 bits, fractions are narrowed to single
+ * precision. Attributes that are not valid JSON record nothing. A null
+ * name reads as "", null attributes as JSON null. */
+OSTREL_API void Tavi_CustomEvent(const char* name, const char* attributes);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* OSTREL_H */
