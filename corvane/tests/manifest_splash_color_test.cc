@@ -190,4 +190,18 @@ TEST_F(ManifestFile, ParseFailureClosesTheFile) {
   EXPECT_EQ(Win32FileTestHooks::OpenFileHandleCount(), handlesBefore_);
 }
 
+TEST(SamplePackages, ManifestsGiveTheirSplashColour) {
+  const fs::path previous = fs::current_path();
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {CORVANE_SOURCE_DIR "/package", "#1E3A5F"},
+      {CORVANE_SOURCE_DIR "/tests/packages/no_color", "none"},
+  };
+  for (const auto& [folder, expected] : cases) {
+    SCOPED_TRACE(folder);
+    fs::current_path(folder);
+    EXPECT_EQ(Outcome(Corvane::ReadManifestSplashColor), expected);
+    fs::current_path(previous);
+  }
+}
+
 }  // namespace
