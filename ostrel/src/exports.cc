@@ -1,0 +1,166 @@
+// The nineteen exports: the only place C meets C++. Arguments are made safe
+// before the try block; nothing thrown inside ever leaves the library.
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "constants.h"
+#include "game_events.h"
+#include "library.h"
+#include "ostrel.h"
+
+namespace {
+
+Library& State() {
+  static Library library;
+  return library;
+}
+
+const char* OrEmpty(const char* text) { return text != nullptr ? text : ""; }
+
+// Returned texts come from malloc; the caller releases them with free().
+char* NewText(const std::string& text) {
+  auto* copy = static_cast<char*>(std::malloc(text.size() + 1));
+  if (copy != nullptr) std::memcpy(copy, text.c_str(), text.size() + 1);
+  return copy;
+}
+
+// Runs `action` on the services client when the library is initialised.
+template <typename Action>
+void WithServices(Action action) noexcept {
+  try {
+    if (ServicesClient* services = State().Services()) action(*services);
+  } catch (...) {
+    // The call has no effect beyond what already happened.
+  }
+}
+
+}  // namespace
+
+extern "C" {
+
+OSTREL_API void Tavi_Init(const char* projectId) {
+  const char* id = OrEmpty(projectId);
+  try {
+    State().Init(id);
+  } catch (...) {
+  }
+}
+
+OSTREL_API void Tavi_Update(void) {
+  try {
+    State().Update();
+  } catch (...) {
+  }
+}
+
+OSTREL_API char* Tavi_Get_Version(void) {
+  try {
+    return NewText(Constants::version);
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+OSTREL_API void Tavi_Destroy(void) {
+  try {
+    State().Destroy();
+  } catch (...) {
+  }
+}
+
+OSTREL_API int32_t Tavi_MessagesCount(void) { return State().MessagesCount(); }
+
+// The message leaves the queue only once its copy exists.
+OSTREL_API char* Tavi_Zel_GetMessage(void) {
+  try {
+    const std::string* oldest = State().OldestMessage();
+    char* text = NewText(oldest != nullptr ? *oldest : std::string());
+    if (text != nullptr && oldest != nullptr) State().DropOldestMessage();
+    return text;
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+OSTREL_API void Tavi_SetUser(const char* userId) {
+  const char* id = OrEmpty(userId);
+  WithServices([&](ServicesClient& services) { services.SetUserId(id); });
+}
+
+OSTREL_API void Tavi_SetClient(const char* clientId) {
+  const char* id = OrEmpty(clientId);
+  WithServices([&](ServicesClient& services) { services.SetClientId(id); });
+}
+
+OSTREL_API void Tavi_SetAttribution(const char* attribution) {
+  const char* text = OrEmpty(attribution);
+  WithServices([&](ServicesClient& services) { services.SetAttribution(text); });
+}
+
+OSTREL_API void Tavi_SetAppData(const char* appId, const char* packageName, const char* title,
+                                const char* versionName, const char* versionCode) {
+  const char* texts[] = {OrEmpty(appId), OrEmpty(packageName), OrEmpty(title),
+                         OrEmpty(versionName), OrEmpty(versionCode)};
+  WithServices([&](ServicesClient& services) {
+    services.SetAppData(texts[0], texts[1], texts[2], texts[3], texts[4]);
+  });
+}
+
+OSTREL_API void Tavi_SetDeviceLocale(const char* localeCode) {
+  const char* code = OrEmpty(localeCode);
+  WithServices([&](ServicesClient& services) { services.SetDeviceLocale(code); });
+}
+
+OSTREL_API void Tavi_SetPlatform(const char* name, const char* version) {
+  const char* platformName = OrEmpty(name);
+  const char* platformVersion = OrEmpty(version);
+  WithServices([&](ServicesClient& services) {
+    services.SetPlatform(platformName, platformVersion);
+  });
+}
+
+OSTREL_API void Tavi_Event_LevelUp(int32_t level) {
+  WithServices([&](ServicesClient& services) { GameEvents::RecordLevelUp(services, level); });
+}
+
+OSTREL_API void Tavi_EventStartLoading(void) {
+  WithServices([](ServicesClient& services) { GameEvents::RecordStartLoading(services); });
+}
+
+OSTREL_API void Tavi_EventFinishLoading(void) {
+  WithServices([](ServicesClient& services) { GameEvents::RecordFinishLoading(services); });
+}
+
+OSTREL_API void Tavi_EventTutorialStart(void) {
+  WithServices([](ServicesClient& services) { GameEvents::RecordTutorialStart(services); });
+}
+
+OSTREL_API void Tavi_EventTutorialFinish(void) {
+  WithServices([](ServicesClient& services) { GameEvents::RecordTutorialFinish(services); });
+}
+
+// The first two texts are part of the interface but carry nothing.
+OSTREL_API void Tavi_EventPurchase(const char* /*unused1*/, const char* /*unused2*/,
+                                   double price, const char* currency, const char* sku,
+                                   int32_t amount, int32_t validated, const char* name,
+                                   int32_t sandbox) {
+  const char* currencyText = OrEmpty(currency);
+  const char* skuText = OrEmpty(sku);
+  const char* nameText = OrEmpty(name);
+  WithServices([&](ServicesClient& services) {
+    GameEvents::RecordPurchase(services, price, currencyText, skuText, amount, validated,
+                               nameText, sandbox);
+  });
+}
+
+// A null name reads as "", null attributes as JSON null (no values).
+OSTREL_API void Tavi_CustomEvent(const char* name, const char* attributes) {
+  const char* eventName = OrEmpty(name);
+  const char* json = attributes != nullptr ? attributes : "null";
+  WithServices([&](ServicesClient& services) {
+    GameEvents::RecordCustom(services, eventName, json);
+  });
+}
+
+}  // extern "C"

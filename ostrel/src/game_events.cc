@@ -1,0 +1,86 @@
+#include "game_events.h"
+
+#include <nlohmann/json.hpp>
+
+#include "services_client.h"
+
+namespace GameEvents {
+namespace {
+
+void RecordGameEvent(ServicesClient& services, AnalyticsEvent event) {
+  services.RecordEvent(std::move(event), services.GameCategory());
+}
+
+double LowByte(std::int32_t slot) { return static_cast<std::uint8_t>(slot & 0xFF); }
+
+// Integers keep their low 32 bits, read with the signedness the parser gave
+// them (negative ones are stored signed); fractions pass through float.
+void AddValue(AnalyticsEvent& event, const std::string& key, const nlohmann::json& value) {
+  switch (value.type()) {
+    case nlohmann::json::value_t::string:
+      event.AddAttribute(key, value.get_ref<const std::string&>());
+      break;
+    case nlohmann::json::value_t::number_integer: {
+      const auto low = static_cast<std::uint32_t>(value.get<std::int64_t>());
+      event.AddMetric(key, static_cast<std::int32_t>(low));
+      break;
+    }
+    case nlohmann::json::value_t::number_unsigned:
+      event.AddMetric(key, static_cast<std::uint32_t>(value.get<std::uint64_t>()));
+      break;
+    case nlohmann::json::value_t::number_float:
+      event.AddMetric(key, static_cast<float>(value.get<double>()));
+      break;
+    default:
+      break;  // booleans, null, objects and arrays carry nothing
+  }
+}
+
+}  // namespace
+
+void RecordLevelUp(ServicesClient& services, std::int32_t level) {
+  RecordGameEvent(services, AnalyticsEvent("Levelup").AddMetric("level", level));
+}
+
+void RecordStartLoading(ServicesClient& services) {
+  RecordGameEvent(services, AnalyticsEvent("Start_loading"));
+}
+
+void RecordFinishLoading(ServicesClient& services) {
+  RecordGameEvent(services, AnalyticsEvent("Finish_loading"));
+}
+
+void RecordTutorialStart(ServicesClient& services) {
+  RecordGameEvent(services, AnalyticsEvent("Tutorial_start"));
+}
+
+void RecordTutorialFinish(ServicesClient& services) {
+  RecordGameEvent(services, AnalyticsEvent("Tutorial_finish"));
+}
+
+void RecordPurchase(ServicesClient& services, double price, std::string currency,
+                    std::string sku, std::int32_t amount, std::int32_t validated,
+                    std::string name, std::int32_t sandbox) {
+  AnalyticsEvent event("Purchase");
+  event.AddMetric("price", price)
+      .AddAttribute("currency", std::move(currency))
+      .AddAttribute("sku", std::move(sku))
+      .AddMetric("amount", amount)
+      .AddMetric("validated", LowByte(validated))
+      .AddAttribute("name", std::move(name))
+      .AddMetric("sandbox", LowByte(sandbox));
+  RecordGameEvent(services, std::move(event));
+}
+
+bool RecordCustom(ServicesClient& services, std::string name, const std::string& attributesJson) {
+  const nlohmann::json attributes = nlohmann::json::parse(attributesJson, nullptr, false, false);
+  if (attributes.is_discarded()) return false;
+  AnalyticsEvent event(std::move(name));
+  // Objects yield their members in key order, arrays "0", "1", ..., and a
+  // lone value one pair with the empty key.
+  for (const auto& item : attributes.items()) AddValue(event, item.key(), item.value());
+  services.RecordEvent(std::move(event), services.CustomCategory());
+  return true;
+}
+
+}  // namespace GameEvents
