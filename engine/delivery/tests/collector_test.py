@@ -1,0 +1,116 @@
+#!/usr/bin/env python3
+"""Checks what scripts/collector accepts, refuses and stores."""
+
+import http.client
+import json
+import os
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+COLLECTOR = os.environ.get("COLLECTOR") or os.path.join(
+    os.path.dirname(__file__), "..", "..", "..", "scripts", "collector")
+API_KEY = "Qm7TzR2vLx9KpB4nWc8HdY1sJf6GuE3aVo5XiNt0"
+GOOD_HEADERS = {"X-Api-Key": API_KEY, "Content-Type": "application/json"}
+
+
+def event(event_type="a_Levelup", timestamp=1700000000000):
+    return {"event_type": event_type, "event_timestamp": timestamp,
+            "arrival_timestamp": timestamp, "event_version": "1.0",
+            "application": {}, "client": {}, "device": {}, "session": {},
+            "attributes": {"user_id": "u"}, "metrics": {"a_level": 7.0}}
+
+
+class CollectorTest(unittest.TestCase):
+    def setUp(self):
+        self.directory = tempfile.TemporaryDirectory()
+        self.out = os.path.join(self.directory.name, "stored.jsonl")
+        port_file = os.path.join(self.directory.name, "port")
+        self.process = subprocess.Popen(
+            [sys.executable, COLLECTOR, "--out", self.out, "--port-file", port_file,
+             "--project", "sample-game", "--fail-first", "1"],
+            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        banner = self.process.stdout.readline()
+        for _ in range(500):
+            if os.path.exists(port_file):
+                break
+            time.sleep(0.01)
+        with open(port_file, encoding="utf-8") as file:
+            self.port = int(file.read())
+        self.assertEqual(banner.strip(), f"listening on http://127.0.0.1:{self.port}")
+
+    def tearDown(self):
+        self.process.send_signal(signal.SIGTERM)
+        self.assertEqual(self.process.wait(timeout=10), 0)
+        self.process.stdout.close()
+        self.directory.cleanup()
+
+    def post(self, path, body, headers=GOOD_HEADERS, method="POST"):
+        connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=10)
+        data = body if isinstance(body, bytes) else json.dumps(body).encode()
+        connection.request(method, path, body=data, headers=headers)
+        response = connection.getresponse()
+        answer = json.loads(response.read())
+        connection.close()
+        return response.status, answer
+
+    def stored(self):
+        with open(self.out, encoding="utf-8") as file:
+            return [json.loads(line) for line in file]
+
+    def test_stores_accepted_requests_after_the_forced_failures(self):
+        record = "/v1/win/record?project=sample-game"
+        batch = "/v1/win/batch?project=sample-game"
+        self.assertEqual(self.post(record, event())[0], 500)
+        self.assertEqual(self.post(record, event("_session.start", 1)), (200, {"ok": True}))
+        self.assertEqual(self.post(batch, [event("a_x", 2), event("c_y", 3)])[0], 200)
+        self.assertEqual(self.post(batch, [event("a_only", 4)])[0], 200)
+        self.assertEqual(self.stored(), [
+            {"path": "/v1/win/record", "project": "sample-game", "body": event("_session.start", 1)},
+            {"path": "/v1/win/batch", "project": "sample-game", "body": [event("a_x", 2), event("c_y", 3)]},
+            {"path": "/v1/win/batch", "project": "sample-game", "body": [event("a_only", 4)]},
+        ])
+
+    def test_refuses_malformed_requests_with_a_reason(self):
+        self.post("/v1/win/record?project=sample-game", event())  # the forced 500
+        record = "/v1/win/record?project=sample-game"
+        no_key = {"Content-Type": "application/json"}
+        wrong_type = {"X-Api-Key": API_KEY, "Content-Type": "text/plain"}
+        missing = event()
+        del missing["session"]
+        cases = [
+            (405, "method GET", dict(path=record, body=event(), method="GET")),
+            (400, "path", dict(path="/v1/win/other?project=sample-game", body=event())),
+            (400, "project", dict(path="/v1/win/record", body=event())),
+            (400, "project", dict(path="/v1/win/record?project=", body=event())),
+            (400, "project", dict(path=record + "&project=x", body=event())),
+            (400, "is not \"sample-game\"", dict(path="/v1/win/record?project=other", body=event())),
+            (400, "X-Api-Key", dict(path=record, body=event(), headers=no_key)),
+            (400, "X-Api-Key", dict(path=record, body=event(),
+                                    headers={**GOOD_HEADERS, "X-Api-Key": API_KEY[:-1]})),
+            (400, "Content-Type", dict(path=record, body=event(), headers=wrong_type)),
+            (400, "not JSON", dict(path=record, body=b"{\"event_type\":")),
+            (400, "not JSON", dict(path=record, body=b"\xff")),
+            (400, "not a JSON object", dict(path=record, body=[event()])),
+            (400, "non-empty", dict(path="/v1/win/batch?project=sample-game", body=[])),
+            (400, "non-empty", dict(path="/v1/win/batch?project=sample-game", body=event())),
+            (400, "event 1 has no \"session\"",
+             dict(path="/v1/win/batch?project=sample-game", body=[event(), missing])),
+            (400, "\"event_timestamp\" has the wrong type",
+             dict(path=record, body={**event(), "event_timestamp": True})),
+            (400, "\"metrics\" has the wrong type", dict(path=record, body={**event(), "metrics": []})),
+        ]
+        for status, reason, request in cases:
+            with self.subTest(reason=reason, request=request.get("path")):
+                answer_status, answer = self.post(**request)
+                self.assertEqual(answer_status, status)
+                self.assertFalse(answer["ok"])
+                self.assertIn(reason, answer["reason"])
+        self.assertEqual(self.stored(), [])
+
+
+if __name__ == "__main__":
+    unittest.main()
