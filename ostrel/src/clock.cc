@@ -1,6 +1,8 @@
 #include "clock.h"
 
+#include <algorithm>
 #include <ctime>
+#include <limits>
 
 namespace Clock {
 namespace {
@@ -13,7 +15,11 @@ Source currentSource = &SystemSeconds;
 
 std::int64_t NowSeconds() { return currentSource(); }
 
-std::int64_t NowMilliseconds() { return NowSeconds() * 1000; }
+// Saturates instead of overflowing for readings no real clock gives.
+std::int64_t NowMilliseconds() {
+  constexpr std::int64_t limit = std::numeric_limits<std::int64_t>::max() / 1000;
+  return std::clamp(NowSeconds(), -limit, limit) * 1000;
+}
 
 void SetSource(Source source) { currentSource = source != nullptr ? source : &SystemSeconds; }
 

@@ -55,6 +55,7 @@ class ServicesClient {
   TaviServices::HttpClient* HttpClient() const { return httpClient; }
   void SetHttpClient(TaviServices::HttpClient* client) { httpClient = client; }
   EventRecorder& Recorder() { return recorder; }
+  const EventRecorder& Recorder() const { return recorder; }
 
  private:
   static constexpr std::size_t maxSessionIdLength = 27;
