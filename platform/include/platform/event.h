@@ -33,12 +33,16 @@ class Event {
     return token;
   }
 
+  // The removed handler is released outside the lock (it may hold the object
+  // whose destruction removes further registrations).
   void Remove(Token token) {
+    std::shared_ptr<Handler> removed;
     std::lock_guard<std::mutex> lock(mutex_);
     for (auto it = handlers_.begin(); it != handlers_.end(); ++it) {
       if (it->first == token.Value) {
+        removed = std::move(it->second);
         handlers_.erase(it);
-        return;
+        break;
       }
     }
   }
@@ -57,6 +61,16 @@ class Event {
       if (FAILED(hr)) result = hr;
     }
     return result;
+  }
+
+  // Drops every handler; they are released outside the lock, so a handler
+  // whose release removes other registrations does not deadlock.
+  void Clear() {
+    decltype(handlers_) dropped;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      dropped.swap(handlers_);
+    }
   }
 
   std::size_t Count() const {
