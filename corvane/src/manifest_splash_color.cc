@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/ui_element.h"
 #include "platform/win32_file.h"
 
 namespace Corvane {
@@ -74,6 +75,15 @@ std::int32_t ParseHexLikeStoi(const std::string& digits) {
 }
 
 }  // namespace
+
+Windows::UI::Color ToPlatformColor(const SplashColor& color) {
+  Windows::UI::Color platformColor;
+  platformColor.A = color.transparent ? 0 : 255;
+  platformColor.R = color.red;
+  platformColor.G = color.green;
+  platformColor.B = color.blue;
+  return platformColor;
+}
 
 std::optional<SplashColor> ReadManifestSplashColor() {
   ScopedFileHandle manifest(

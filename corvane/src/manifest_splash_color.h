@@ -9,6 +9,10 @@
 #include <optional>
 #include <string_view>
 
+namespace Windows::UI {
+struct Color;
+}
+
 namespace Corvane {
 
 struct SplashColor {
@@ -17,6 +21,9 @@ struct SplashColor {
   std::uint8_t blue = 0;
   bool transparent = false;
 };
+
+// The platform colour: R, G, B copied; A is 0 when transparent, else 255.
+Windows::UI::Color ToPlatformColor(const SplashColor& color);
 
 // Reads "AppxManifest.xml" in the current folder (the package's install
 // folder). No colour when the file cannot be opened, sized or completely read,

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ui_element.h"
 #include "platform/win32_file.h"
 
 namespace {
@@ -23,9 +24,10 @@ std::string Outcome(const std::function<std::optional<SplashColor>()>& read) {
   try {
     std::optional<SplashColor> color = read();
     if (!color) return "none";
+    Windows::UI::Color argb = Corvane::ToPlatformColor(*color);
     char text[32];
-    std::snprintf(text, sizeof text, "%s#%02X%02X%02X", color->transparent ? "transparent " : "",
-                  color->red, color->green, color->blue);
+    std::snprintf(text, sizeof text, "%s#%02X%02X%02X%02X", color->transparent ? "transparent " : "",
+                  argb.A, argb.R, argb.G, argb.B);
     return text;
   } catch (const std::invalid_argument& e) {
     return std::string("invalid_argument: ") + e.what();
@@ -44,15 +46,15 @@ constexpr const char* kOutOfRange = "out_of_range: stoi argument out of range";
 
 TEST(SplashColorValue, WorkedValues) {
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {"#FF8000", "#FF8000"},
-      {"#000000", "#000000"},
-      {"transparent", "transparent #000000"},
-      {"#7F112233", "#112233"},
+      {"#FF8000", "#FFFF8000"},
+      {"#000000", "#FF000000"},
+      {"transparent", "transparent #00000000"},
+      {"#7F112233", "#FF112233"},
       {"#80FF8000", kOutOfRange},
-      {"#FFF", "#000FFF"},
-      {"#12G4", "#000012"},
-      {"# FF8000", "#FF8000"},
-      {"#-1", "#FFFFFF"},
+      {"#FFF", "#FF000FFF"},
+      {"#12G4", "#FF000012"},
+      {"# FF8000", "#FFFF8000"},
+      {"#-1", "#FFFFFFFF"},
       {"#", kInvalid},
       {"#XYZ", kInvalid},
       {"Transparent", "none"},
@@ -60,15 +62,15 @@ TEST(SplashColorValue, WorkedValues) {
       {"", "none"},
       {" #FF8000", "none"},
       // The 32-bit range holds even where a long is 64 bits wide.
-      {"#7FFFFFFF", "#FFFFFF"},
+      {"#7FFFFFFF", "#FFFFFFFF"},
       {"#FFFFFFFF", kOutOfRange},
-      {"#-80000000", "#000000"},
+      {"#-80000000", "#FF000000"},
       {"#-80000001", kOutOfRange},
       {"#-FFFFFFFF", kOutOfRange},
       {"#123456789ABCDEF01", kOutOfRange},
       // What strtol accepts besides digits: white space, a sign, a 0x prefix.
-      {"#\t+0x1E3A5F", "#1E3A5F"},
-      {"#0X1e3a5f trailing", "#1E3A5F"},
+      {"#\t+0x1E3A5F", "#FF1E3A5F"},
+      {"#0X1e3a5f trailing", "#FF1E3A5F"},
       {"#-", kInvalid},
       {"# ", kInvalid},
       {"#+-1", kInvalid},
@@ -87,10 +89,10 @@ TEST(SplashColorValue, ParsesOnlyTheBytesBetweenTheQuotes) {
   // The digits after the closing quote must not reach the conversion.
   std::string manifest = "<SplashScreen BackgroundColor=\"#12\"3456\"";
   EXPECT_EQ(Corvane::FindSplashColorValue(manifest), std::optional<std::string_view>("#12"));
-  EXPECT_EQ(Outcome([&] { return Corvane::SplashColorFromManifestText(manifest); }), "#000012");
+  EXPECT_EQ(Outcome([&] { return Corvane::SplashColorFromManifestText(manifest); }), "#FF000012");
 
   std::string_view slice = std::string_view("#ABCDEF").substr(0, 3);
-  EXPECT_EQ(Outcome([&] { return Corvane::ParseSplashColorValue(slice); }), "#0000AB");
+  EXPECT_EQ(Outcome([&] { return Corvane::ParseSplashColorValue(slice); }), "#FF0000AB");
 }
 
 // Runs ReadManifestSplashColor in a fresh temporary folder that is the
@@ -139,20 +141,20 @@ TEST_F(ManifestFile, FindsTheColourAfterTheFirstSplashScreen) {
       "    <uap:SplashScreen Image=\"Assets\\SplashScreen.png\" BackgroundColor=\"#1E3A5F\" />\n"
       "  </uap:VisualElements>\n</Package>\n";
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {full, "#1E3A5F"},
+      {full, "#FF1E3A5F"},
       {"", "none"},
       {"<Tile BackgroundColor=\"#112233\"/><SplashScreen Image=\"s.png\"/>", "none"},
       {"<Tile BackgroundColor=\"#112233\"/><SplashScreen BackgroundColor=\"#445566\"/>",
-       "#445566"},
-      {"<SplashScreen Image=\"s.png\"/><Other BackgroundColor=\"#ABCDEF\"/>", "#ABCDEF"},
-      {"<MySplashScreenElement BackgroundColor=\"#010203\"/>", "#010203"},
-      {"<SplashScreen BackgroundColor='#FF0000' Image=\"#00FF00\"/>", "#00FF00"},
+       "#FF445566"},
+      {"<SplashScreen Image=\"s.png\"/><Other BackgroundColor=\"#ABCDEF\"/>", "#FFABCDEF"},
+      {"<MySplashScreenElement BackgroundColor=\"#010203\"/>", "#FF010203"},
+      {"<SplashScreen BackgroundColor='#FF0000' Image=\"#00FF00\"/>", "#FF00FF00"},
       {"<SplashScreen BackgroundColor='#FF0000'/>", "none"},
       {"<SplashScreen BackgroundColor='#FF0000' Image=\"s.png/>", "none"},
       {"<SplashScreen BackgroundColor=\"", "none"},
       {"<SplashScreen BackgroundColor=\"#FF0000", "none"},
       {"<SplashScreen BackgroundColor=\"\"/>", "none"},
-      {"<SplashScreen BackgroundColor=\"#FF8000 \"/>", "#FF8000"},
+      {"<SplashScreen BackgroundColor=\"#FF8000 \"/>", "#FFFF8000"},
       {"<SplashScreen backgroundcolor=\"#FF8000\"/>", "none"},
       {"<SplashScreen BackgroundColor=\"#80FF8000\"/>", kOutOfRange},
       {"<SplashScreen BackgroundColor=\"#XYZ\"/>", kInvalid},
@@ -178,7 +180,7 @@ TEST_F(ManifestFile, UnreadableManifestGivesNoColour) {
     Win32FileTestHooks::ScopedReadFileLimit shortRead(10);
     EXPECT_EQ(ReadOutcome(), "none") << "a read shorter than the file";
   }
-  EXPECT_EQ(ReadOutcome(), "#FF8000") << "the same file read completely";
+  EXPECT_EQ(ReadOutcome(), "#FFFF8000") << "the same file read completely";
 }
 
 TEST_F(ManifestFile, ParseFailureClosesTheFile) {
@@ -193,7 +195,7 @@ TEST_F(ManifestFile, ParseFailureClosesTheFile) {
 TEST(SamplePackages, ManifestsGiveTheirSplashColour) {
   const fs::path previous = fs::current_path();
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {CORVANE_SOURCE_DIR "/package", "#1E3A5F"},
+      {CORVANE_SOURCE_DIR "/package", "#FF1E3A5F"},
       {CORVANE_SOURCE_DIR "/tests/packages/no_color", "none"},
   };
   for (const auto& [folder, expected] : cases) {
