@@ -19,7 +19,21 @@
  *
  *   Calls made while the library is not initialised (before Tavi_Init, after
  *   Tavi_Destroy, or after a Tavi_Init with an empty project identifier) are
- *   safe: setters and events have no effect and Tavi_Update does nothing.
+ *   safe: setters and events have no effect and Tavi_Update does nothing;
+ *   Tavi_MessagesCount and Tavi_Zel_GetMessage still serve the requests
+ *   left from an earlier session. A later Tavi_Init keeps those requests
+ *   ahead of the new session's.
+ *
+ * Events and flushing
+ *   Events are buffered and sent as one request when 30 are buffered, when
+ *   Tavi_Update finds more than 30 seconds gone since its last check, when
+ *   the attribution changes and at Tavi_Destroy. A request carries one event
+ *   as a JSON object ("win/record") or several as an array ("win/batch").
+ *   The context set through the setters (user, client, application,
+ *   platform, locale) is read when the events are flushed, not when they are
+ *   recorded. Built-in game events have the category "a" (event type
+ *   "a_<name>", keys prefixed "a_"); custom events the category "c" (event
+ *   type "c_<name>", attribute keys prefixed "dsa_", metric keys "dsm_").
  *
  * Texts
  *   Every text argument is a NUL-terminated UTF-8 string owned by the caller;
@@ -30,6 +44,7 @@
  *   Texts returned by Tavi_Get_Version and Tavi_Zel_GetMessage are new
  *   arrays allocated with malloc; the caller owns them and releases them with
  *   free(). (The .NET marshaller does exactly this for a returned string.)
+ *   They are NULL only when memory runs out; a message is then left queued.
  *
  * Threads
  *   The library creates no threads and takes no locks. Call every function
@@ -65,8 +80,10 @@ extern "C" {
 OSTREL_API void Tavi_Init(const char* projectId);
 
 /* Timed flush: call regularly (every frame is fine). When more than 30
- * seconds have passed since the last timed check (or the clock was set back),
- * everything buffered is flushed into one queued request. */
+ * seconds have passed since the last timed check (31 or more; exactly 30 is
+ * not enough), or the clock was set back, everything buffered is flushed into
+ * one queued request and the 30-second interval restarts, even when nothing
+ * was buffered. The first call after Tavi_Init always flushes. */
 OSTREL_API void Tavi_Update(void);
 
 /* Returns the library version "2.0.1". Works in any state.
@@ -80,7 +97,7 @@ OSTREL_API void Tavi_Destroy(void);
 
 /* ---- Request queue ---------------------------------------------------- */
 
-/* Number of request messages waiting in the queue. */
+/* Number of request messages waiting in the queue, in any state. */
 OSTREL_API int32_t Tavi_MessagesCount(void);
 
 /* Removes the oldest request message from the queue and returns it: a
@@ -91,10 +108,12 @@ OSTREL_API char* Tavi_Zel_GetMessage(void);
 
 /* ---- Context setters (values are read when events are flushed) -------- */
 
-/* Sets the user identifier written as "user_id" into every event. */
+/* Sets the user identifier written as "user_id" into every event.
+ * Setters take effect only while initialised; null reads as "". */
 OSTREL_API void Tavi_SetUser(const char* userId);
 
-/* Sets the client identifier ("client_id"). */
+/* Sets the client identifier ("client_id"). Until set, it is taken from the
+ * library's in-memory store, which this call updates when the value changes. */
 OSTREL_API void Tavi_SetClient(const char* clientId);
 
 /* Sets the install attribution. A value different from the previous one
@@ -112,12 +131,14 @@ OSTREL_API void Tavi_SetAppData(const char* appId, const char* packageName,
  * also sets the language ("en") and country ("US") for the session. */
 OSTREL_API void Tavi_SetDeviceLocale(const char* localeCode);
 
-/* Sets the platform name (default "Windows") and version. */
+/* Sets the platform name (default "Windows") and version. Empty texts replace
+ * the default too. */
 OSTREL_API void Tavi_SetPlatform(const char* name, const char* version);
 
 /* ---- Game events ------------------------------------------------------ */
 
-/* Records "Levelup" with the metric "level". */
+/* Records "Levelup" with the metric "level" = level.
+ * Event calls take effect only while initialised. */
 OSTREL_API void Tavi_Event_LevelUp(int32_t level);
 
 /* Record "Start_loading", "Finish_loading", "Tutorial_start" and
@@ -130,7 +151,8 @@ OSTREL_API void Tavi_EventTutorialFinish(void);
 /* Records "Purchase" with the metrics "price", "amount", "validated",
  * "sandbox" and the attributes "currency", "sku", "name". The first two
  * texts are accepted for compatibility and not used. Of validated and
- * sandbox only the low byte is read (1 true, 0 false). */
+ * sandbox only the low byte is read (1 true, 0 false). Price and amount are
+ * stored as given; null texts read as "". */
 OSTREL_API void Tavi_EventPurchase(const char* unused1, const char* unused2,
                                    double price, const char* currency,
                                    const char* sku, int32_t amount,
