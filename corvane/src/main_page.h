@@ -1,5 +1,6 @@
-// Corvane::MainPage, the host's only page: for now a placeholder that hands
-// the window to the player so that rendering starts.
+// Corvane::MainPage, the host's only page. For now a placeholder: it hands
+// the window to the player so that rendering starts; the markup and the
+// extended splash screen come later.
 #pragma once
 
 #include "platform/page.h"

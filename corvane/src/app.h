@@ -1,0 +1,48 @@
+// Corvane::App, the application object: creates the engine's player, turns
+// every activation into the player's argument string and sets up the window
+// (ActivateHost). It answers the XAML runtime's type questions.
+#pragma once
+
+#include <memory>
+
+#include "app_type_lookup.h"
+#include "engine_player/app_callbacks.h"
+#include "platform/application.h"
+#include "platform/xaml_metadata.h"
+
+namespace Corvane {
+
+class MainPage;
+
+class App : public Windows::UI::Xaml::Application,
+            public virtual Windows::UI::Xaml::Markup::IXamlMetadataProvider {
+ public:
+  // Sets the display orientation and launch-mode preferences, then creates
+  // the player "EnginePlayer.AppCallbacks" (a missing player raises).
+  App();
+
+  std::shared_ptr<Windows::UI::Xaml::Markup::IXamlType> GetXamlType(
+      const Windows::UI::Xaml::Interop::TypeName& type) override;
+  std::shared_ptr<Windows::UI::Xaml::Markup::IXamlType> GetXamlType(const Platform::String& fullName) override;
+  std::vector<Windows::UI::Xaml::Markup::XmlnsDefinition> GetXmlnsDefinitions() override;
+  Platform::String GetRuntimeClassName() const override { return u"Corvane.App"; }
+
+ protected:
+  void OnLaunched(std::shared_ptr<Windows::ApplicationModel::Activation::LaunchActivatedEventArgs> args) override;
+  void OnActivated(std::shared_ptr<Windows::ApplicationModel::Activation::IActivatedEventArgs> args) override;
+  void OnFileActivated(std::shared_ptr<Windows::ApplicationModel::Activation::FileActivatedEventArgs> args) override;
+
+ private:
+  friend class MainPage;  // reads splashScreen when it is built
+
+  // The set-up every activation shares: hands `arguments` to the player,
+  // builds the frame and the main page on the first activation, activates
+  // the window and registers the title callback with GameAssembly.
+  void ActivateHost(const Platform::String& arguments);
+
+  std::shared_ptr<EnginePlayer::AppCallbacks> player;
+  std::shared_ptr<Windows::ApplicationModel::Activation::SplashScreen> splashScreen;
+  AppTypeLookup provider;
+};
+
+}  // namespace Corvane

@@ -1,0 +1,43 @@
+// The corvane program's command line:
+//   corvane [--package DIR] [ARGUMENTS... | --protocol URI | --file PATH... | --share-target]
+// One activation per run: a launch with ARGUMENTS joined by single spaces
+// (none: the empty string), a protocol activation, a file activation with
+// the paths in order, or a share-target activation. "--" ends the options,
+// so launch arguments may themselves start with "--".
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace Corvane {
+
+struct CommandLine {
+  enum class Kind { Launch, Protocol, File, ShareTarget };
+  std::optional<std::string> packageFolder;
+  Kind kind = Kind::Launch;
+  std::string launchArguments;
+  std::string protocolUri;
+  std::vector<std::string> files;
+};
+
+// Parses argv[1..]; on a usage error returns nothing and sets `error`.
+std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& arguments, std::string& error);
+
+inline constexpr const char* kUsage =
+    "usage: corvane [--package DIR] [ARGUMENTS... | --protocol URI | --file PATH... | --share-target]";
+
+}  // namespace Corvane
+
+#include <memory>
+
+#include "platform/activation.h"
+
+namespace Corvane {
+
+// The activation the command line asks for, with a new system splash screen
+// (none for a share target). A protocol text that is no absolute URI raises
+// InvalidArgumentException.
+std::shared_ptr<Windows::ApplicationModel::Activation::IActivatedEventArgs> ActivationFor(const CommandLine& line);
+
+}  // namespace Corvane

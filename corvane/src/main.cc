@@ -1,0 +1,64 @@
+// The corvane program: starts the application with the one activation its
+// command line asks for and prints the platform trace on standard output.
+// Exit status: 0 when the game quits, 1 when the host cannot start or an
+// activation fails, 2 for a usage error.
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app.h"
+#include "command_line.h"
+#include "game_assembly_imports.h"
+#include "platform/application.h"
+#include "platform/stand_in.h"
+#include "platform/trace.h"
+#include "trace_output.h"
+
+namespace {
+
+void PrintTraceEvent(const Platform::Trace::Event& event) {
+  const std::string line = Platform::Trace::Format(Corvane::PresentTraceEvent(event)) + "\n";
+  std::fwrite(line.data(), 1, line.size(), stdout);
+  std::fflush(stdout);
+}
+
+// The package folder, absolute, made the current directory (the manifest is
+// read by its relative name).
+void EnterPackageFolder(const std::string& folder) {
+  std::error_code error;
+  const auto absolute = std::filesystem::absolute(folder, error);
+  if (error || !std::filesystem::is_directory(absolute, error) || chdir(absolute.c_str()) != 0) {
+    throw std::runtime_error("package folder not found: " + folder);
+  }
+  Platform::StandIn::SetPackageFolder(absolute.string());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string usageError;
+  const auto line = Corvane::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), usageError);
+  if (!line) {
+    std::fprintf(stderr, "corvane: %s\n%s\n", usageError.c_str(), Corvane::kUsage);
+    return 2;
+  }
+  try {
+    EnterPackageFolder(line->packageFolder.value_or(Platform::StandIn::PackageFolder()));
+    Corvane::GameAssembly();  // a missing import stops the start here
+    auto activation = Corvane::ActivationFor(*line);
+    Platform::Trace::SetSink(PrintTraceEvent);
+    Platform::StandIn::Activate(activation);
+    Windows::UI::Xaml::Application::Start([](auto) { Platform::ref_new<Corvane::App>(); });
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "corvane: cannot start: %s\n", e.what());
+    return 1;
+  }
+  if (const auto failure = Platform::StandIn::ActivationFailure()) {
+    std::fprintf(stderr, "corvane: activation failed: %s\n", failure->message.c_str());
+    return 1;
+  }
+  return 0;
+}
