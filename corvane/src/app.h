@@ -12,8 +12,6 @@
 
 namespace Corvane {
 
-class MainPage;
-
 class App : public Windows::UI::Xaml::Application,
             public virtual Windows::UI::Xaml::Markup::IXamlMetadataProvider {
  public:
@@ -27,14 +25,18 @@ class App : public Windows::UI::Xaml::Application,
   std::vector<Windows::UI::Xaml::Markup::XmlnsDefinition> GetXmlnsDefinitions() override;
   Platform::String GetRuntimeClassName() const override { return u"Corvane.App"; }
 
+  // The splash screen of the last launch, file or protocol activation (null
+  // before one); the main page reads it when it is built.
+  std::shared_ptr<Windows::ApplicationModel::Activation::SplashScreen> GetSplashScreen() const {
+    return splashScreen;
+  }
+
  protected:
   void OnLaunched(std::shared_ptr<Windows::ApplicationModel::Activation::LaunchActivatedEventArgs> args) override;
   void OnActivated(std::shared_ptr<Windows::ApplicationModel::Activation::IActivatedEventArgs> args) override;
   void OnFileActivated(std::shared_ptr<Windows::ApplicationModel::Activation::FileActivatedEventArgs> args) override;
 
  private:
-  friend class MainPage;  // reads splashScreen when it is built
-
   // The set-up every activation shares: hands `arguments` to the player,
   // builds the frame and the main page on the first activation, activates
   // the window and registers the title callback with GameAssembly.
