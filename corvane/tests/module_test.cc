@@ -68,14 +68,6 @@ TEST(Module, TeardownReleasesCachedFactoriesOfMatchingServers) {
   EXPECT_EQ(module->GetObjectCount(), start);
 }
 
-TEST(Module, OutOfProcessRegistrationIsNotImplemented) {
-  auto module = EnsureModule();
-  EXPECT_EQ(module->RegisterClassObjects(nullptr), E_NOTIMPL);
-  EXPECT_EQ(module->UnregisterClassObjects(nullptr), E_NOTIMPL);
-  EXPECT_EQ(module->RegisterRuntimeClassFactories(u"Corvane"), E_NOTIMPL);
-  EXPECT_EQ(module->UnregisterRuntimeClassFactories(u"Corvane"), E_NOTIMPL);
-}
-
 // One test, in order: the start-up mode is process-wide and set only once
 // per real process.
 TEST(Module, StartUpInitialisesTheRuntimeForExecutableOrDesigner) {
