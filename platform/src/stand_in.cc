@@ -81,7 +81,10 @@ std::optional<StandIn::Failure> StandIn::ActivationFailure() {
   return State().failure;
 }
 
-void StandIn::ResizeWindow(float width, float height) { Internal::MainWindow()->Resize(width, height); }
+void StandIn::ResizeWindow(float width, float height) {
+  Internal::MainWindow()->Resize(width, height);
+  Internal::FlushLayout();  // a resize is a UI-thread event: layout follows it
+}
 
 bool StandIn::RunOne() { return Internal::UiLoop::Instance().RunOne(); }
 

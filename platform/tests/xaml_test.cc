@@ -241,13 +241,18 @@ TEST_F(Xaml, WindowResizeMovesTheSplashImageLocationAndRaisesSizeChanged) {
   EXPECT_EQ(location.Width, 620);
   EXPECT_EQ(location.Height, 300);
   std::vector<float> widths;
+  auto image = Platform::ref_new<Image>();
   auto token = Window::Current()->SizeChanged.Add([&](auto sender, auto args) {
     EXPECT_EQ(sender, Window::Current());
     widths.push_back(args->Size().Width);
+    image->Width(args->Size().Width / 2);
   });
   Platform::StandIn::ResizeWindow(1000, 500);
   EXPECT_EQ(splash->ImageLocation().X, 190);
   EXPECT_EQ(splash->ImageLocation().Y, 100);
+  auto arranged = Platform::Trace::EventsNamed("element.arranged");
+  ASSERT_EQ(arranged.size(), 1u) << "the layout a size handler changes is reported with the resize";
+  EXPECT_EQ(arranged[0]["width"], 500.0);
   Window::Current()->SizeChanged.Remove(token);
   Platform::StandIn::ResizeWindow(800, 600);
   EXPECT_EQ(widths, std::vector<float>{1000});

@@ -35,7 +35,8 @@ class StandIn {
   };
   static std::optional<Failure> ActivationFailure();
 
-  // Resizes the main window and raises its SizeChanged (on the UI thread).
+  // Resizes the main window and raises its SizeChanged, then reports the
+  // layout the handlers changed. Call on the UI thread.
   static void ResizeWindow(float width, float height);
 
   static bool RunOne();
