@@ -28,8 +28,9 @@ bool EventRecorder::Flush() {
   if (httpClient == nullptr || buffer.empty()) return false;
   std::string url = UploadUrl(buffer.size());
   std::vector<std::string> headers{apiKeyHeader, Constants::contentTypeHeader};
-  std::string body = SerializeBody(buffer, owner.Context());
-  if (!httpClient->SendRequest(std::move(url), std::move(headers), std::move(body))) return false;
+  if (!httpClient->SendEvents(std::move(url), std::move(headers), {buffer, owner.Context()})) {
+    return false;
+  }
   buffer.clear();
   return true;
 }

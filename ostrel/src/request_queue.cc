@@ -3,22 +3,19 @@
 #include <algorithm>
 #include <limits>
 
-#include <nlohmann/json.hpp>
-
-#include "json_writer.h"
+#include "message_writer.h"
 
 namespace Zel {
-
-std::string WriteRequestMessage(const std::string& url, const std::vector<std::string>& headers,
-                                const std::string& body) {
-  nlohmann::json headerLines = nlohmann::json::array();
-  for (const std::string& line : headers) headerLines.push_back(line);
-  return WriteJson({{"url", url}, {"data", body}, {"headers", std::move(headerLines)}});
-}
 
 bool TaviServicesHttpClientCurl::SendRequest(std::string url, std::vector<std::string> headers,
                                              std::string body) {
   messages.push_back(WriteRequestMessage(url, headers, body));
+  return true;
+}
+
+bool TaviServicesHttpClientCurl::SendEvents(std::string url, std::vector<std::string> headers,
+                                            const EventBatch& batch) {
+  messages.push_back(WriteEventsMessage(url, headers, batch));
   return true;
 }
 

@@ -16,6 +16,11 @@ class TaviServicesHttpClientCurl final : public TaviServices::HttpClient {
  public:
   bool SendRequest(std::string url, std::vector<std::string> headers, std::string body) override;
 
+  // The same message as SendRequest with the batch's body, written in one
+  // pass.
+  bool SendEvents(std::string url, std::vector<std::string> headers,
+                  const EventBatch& batch) override;
+
   std::int32_t MessagesCount() const;
 
   // Removes and returns the oldest message; the empty text when none waits.
@@ -29,9 +34,5 @@ class TaviServicesHttpClientCurl final : public TaviServices::HttpClient {
  private:
   std::deque<std::string> messages;
 };
-
-// The RequestMessage text of one request.
-std::string WriteRequestMessage(const std::string& url, const std::vector<std::string>& headers,
-                                const std::string& body);
 
 }  // namespace Zel

@@ -3,18 +3,20 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "message_writer.h"
+
 namespace {
 
 using Zel::TaviServicesHttpClientCurl;
 
 TEST(RequestQueue, WritesDataHeadersUrlInThatOrder) {
-  EXPECT_EQ(Zel::WriteRequestMessage("https://h/p?project=x", {"A: 1", "B: 2"}, "body"),
+  EXPECT_EQ(WriteRequestMessage("https://h/p?project=x", {"A: 1", "B: 2"}, "body"),
             R"({"data":"body","headers":["A: 1","B: 2"],"url":"https://h/p?project=x"})");
-  EXPECT_EQ(Zel::WriteRequestMessage("", {}, ""), R"({"data":"","headers":[],"url":""})");
+  EXPECT_EQ(WriteRequestMessage("", {}, ""), R"({"data":"","headers":[],"url":""})");
 
   // A JSON body stands escaped inside "data"; non-ASCII is copied unchanged;
   // no raw line break survives.
-  EXPECT_EQ(Zel::WriteRequestMessage("https://h/\xC3\xA9", {"X: \xE2\x82\xAC"},
+  EXPECT_EQ(WriteRequestMessage("https://h/\xC3\xA9", {"X: \xE2\x82\xAC"},
                                      "{\"k\":\"a\\\\b\"}\n"),
             "{\"data\":\"{\\\"k\\\":\\\"a\\\\\\\\b\\\"}\\n\",\"headers\":[\"X: \xE2\x82\xAC\"],"
             "\"url\":\"https://h/\xC3\xA9\"}");

@@ -1,0 +1,18 @@
+// Texts inside JSON strings, escaped byte for byte as nlohmann json writes
+// them with its replacing error handler: quotation mark and backslash get a
+// backslash, \b \f \n \r \t stand for their control bytes, the other bytes
+// below 0x20 become \u00xx (lower-case hex), the slash and valid UTF-8 are
+// copied, and each ill-formed UTF-8 sequence becomes one U+FFFD.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// How often a text is escaped: once inside a JSON document, twice inside a
+// JSON document that itself is the content of a JSON string (the events in
+// the "data" member of a request message).
+enum class JsonDepth { once, twice };
+
+void AppendEscaped(std::string& out, std::string_view text, JsonDepth depth);
+
+std::string Escaped(std::string_view text, JsonDepth depth);
