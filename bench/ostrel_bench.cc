@@ -1,66 +1,130 @@
-// Recording one event, and flushing 30 buffered events into one queued
-// request, with a context of realistic (about 20-character) values.
-#include <memory>
+// Ostrel's costs on the game thread: recording an event, and the whole
+// cycle of thirty recorded events, the flush they trigger and taking the
+// message, for the one-pass writer and for the nlohmann document pipeline it
+// replaced (the baseline), side by side; and how fast the message is written.
+//
+//   cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVANE_BUILD=OFF
+//   cmake --build build/bench --target ostrel_bench
+//   build/bench/bench/ostrel_bench --benchmark_repetitions=5
+#include <chrono>
+#include <deque>
+#include <string>
+#include <vector>
 
 #include <benchmark/benchmark.h>
 
-#include "game_events.h"
+#include "game_session.h"
+#include "message_writer.h"
+#include "ostrel.h"
+#include "reference_pipeline.h"
 #include "request_queue.h"
-#include "services_client.h"
+#include "summary_reporter.h"
 
 namespace {
 
-void FillContext(ServicesClient& services) {
-  services.SetUserId("player-4f1c2a9e7b3d55");
-  services.SetClientId("client-9a8b7c6d5e4f3a");
-  services.SetAppData("com.example.skyforge", "ExampleStudio.Skyforge", "Skyforge: Rising Tides",
-                      "1.24.3-release.1", "1024030001");
-  services.SetPlatform("Windows", "10.0.19045.3693");
-  services.SetDeviceLocale("en-US");
-}
+using GameSession::eventsPerFlush;
 
-void RecordPurchase(ServicesClient& services) {
-  GameEvents::RecordPurchase(services, 4.99, "EUR", "gems.pack.large.2024", 1, 1,
-                             "Large Gem Pack Bonus", 0);
-}
-
-// The buffer is emptied (untimed) before it reaches the flush threshold, so
-// only building and buffering the event is measured.
-void BM_RecordOneEvent(benchmark::State& state) {
-  auto services = std::make_unique<ServicesClient>("project-7c1e9d3b2a4f");
-  FillContext(*services);
-  for (auto _ : state) {
-    RecordPurchase(*services);
-    if (services->Recorder().Buffer().size() == 29) {
-      state.PauseTiming();
-      services = std::make_unique<ServicesClient>("project-7c1e9d3b2a4f");
-      FillContext(*services);
-      state.ResumeTiming();
-    }
+// Tavi_Event_LevelUp while no flush is due: 29 events are timed, the 30th
+// (which flushes) and taking its message are not. Time is per event.
+void BM_RecordLevelUp(benchmark::State& state) {
+  GameSession::ExportsPlayer player;
+  constexpr int timed = eventsPerFlush - 1;
+  while (state.KeepRunningBatch(timed)) {
+    const auto start = std::chrono::steady_clock::now();
+    for (int level = 0; level < timed; ++level) Tavi_Event_LevelUp(level);
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+    state.SetIterationTime(elapsed.count());
+    Tavi_Event_LevelUp(timed);
+    player.TakeMessages();
   }
-  state.SetItemsProcessed(state.iterations());
 }
-BENCHMARK(BM_RecordOneEvent);
+BENCHMARK(BM_RecordLevelUp)->UseManualTime();
 
-// Serialising 30 events, writing the request message and queueing it.
-void BM_FlushThirtyEvents(benchmark::State& state) {
-  Zel::TaviServicesHttpClientCurl queue;
-  ServicesClient services("project-7c1e9d3b2a4f");
-  FillContext(services);
+// The game's side of a flush through libostrel.so: thirty events, the
+// thirtieth flushes, the message is taken and freed. Time is per event.
+void BM_CycleFastExports(benchmark::State& state) {
+  GameSession::ExportsPlayer player;
   std::size_t bytes = 0;
-  for (auto _ : state) {
-    state.PauseTiming();
-    services.SetHttpClient(nullptr);  // so that the 30th event does not flush
-    while (services.Recorder().Buffer().size() < 30) RecordPurchase(services);
-    services.SetHttpClient(&queue);
-    state.ResumeTiming();
-    services.Recorder().Flush();
-    state.PauseTiming();
-    bytes += queue.TakeMessage().size();
-    state.ResumeTiming();
+  while (state.KeepRunningBatch(eventsPerFlush)) {
+    GameSession::PlayThirtyEvents(player);
+    bytes += player.TakeMessages();
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(bytes));
 }
-BENCHMARK(BM_FlushThirtyEvents);
+BENCHMARK(BM_CycleFastExports);
+
+// Takes every queued message as a C caller gets it; returns the bytes taken.
+std::size_t TakeAll(Zel::TaviServicesHttpClientCurl& queue) {
+  std::size_t bytes = 0;
+  for (; queue.MessagesCount() > 0; queue.DropOldestMessage()) {
+    bytes += GameSession::TakeAsCText(*queue.OldestMessage());
+  }
+  return bytes;
+}
+
+std::size_t TakeAll(Reference::Queue& queue) {
+  std::size_t bytes = 0;
+  for (; !queue.messages.empty(); queue.messages.pop_front()) {
+    bytes += GameSession::TakeAsCText(queue.messages.front());
+  }
+  return bytes;
+}
+
+// The same cycle on the library's classes with the given HTTP client.
+template <typename Client>
+void CycleOnClasses(benchmark::State& state) {
+  Client client;
+  GameSession::CorePlayer player(&client);
+  std::size_t bytes = 0;
+  while (state.KeepRunningBatch(eventsPerFlush)) {
+    GameSession::PlayThirtyEvents(player);
+    bytes += TakeAll(client);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(bytes));
+}
+
+void BM_CycleFastCore(benchmark::State& state) {
+  CycleOnClasses<Zel::TaviServicesHttpClientCurl>(state);
+}
+BENCHMARK(BM_CycleFastCore);
+
+void BM_CycleBaseline(benchmark::State& state) { CycleOnClasses<Reference::Queue>(state); }
+BENCHMARK(BM_CycleBaseline);
+
+// Writing the message of a flush, bytes of message per second.
+void BM_WriteMessage(benchmark::State& state) {
+  GameSession::BufferedFlush batch;
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    const std::string message = WriteEventsMessage(batch.url, batch.headers, batch.Events());
+    bytes += message.size();
+    benchmark::DoNotOptimize(message.data());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(bytes));
+}
+BENCHMARK(BM_WriteMessage);
+
+void BM_WriteMessageBaseline(benchmark::State& state) {
+  GameSession::BufferedFlush batch;
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    const EventBatch view = batch.Events();
+    const std::string message = Reference::WriteRequestMessage(
+        batch.url, batch.headers, Reference::SerializeBody(view.events, view.context));
+    bytes += message.size();
+    benchmark::DoNotOptimize(message.data());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(bytes));
+}
+BENCHMARK(BM_WriteMessageBaseline);
 
 }  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  SummaryReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return 0;
+}

@@ -38,8 +38,12 @@ void AddValue(AnalyticsEvent& event, const std::string& key, const nlohmann::jso
 
 }  // namespace
 
+// Built in a variable and moved: the reference AddMetric returns would be
+// copied into the by-value parameter.
 void RecordLevelUp(ServicesClient& services, std::int32_t level) {
-  RecordGameEvent(services, AnalyticsEvent("Levelup").AddMetric("level", level));
+  AnalyticsEvent event("Levelup");
+  event.AddMetric("level", level);
+  RecordGameEvent(services, std::move(event));
 }
 
 void RecordStartLoading(ServicesClient& services) {
