@@ -100,7 +100,8 @@ std::string Value(FuzzedDataProvider& data, int depth);
 
 std::string Members(FuzzedDataProvider& data, int depth, bool object) {
   std::string text(1, object ? '{' : '[');
-  const int count = data.ConsumeIntegralInRange(0, 5);
+  // Up to twelve members, so that array keys reach "10" and sort before "2".
+  const int count = data.ConsumeIntegralInRange(0, 12);
   for (int i = 0; i < count; ++i) {
     if (i > 0) text += ',';
     if (object) {
