@@ -65,8 +65,6 @@ class JsonWriter {
   // point or an exponent (7 is 7.0); null when the value is not finite.
   void Number(double value);
 
-  JsonDepth Depth() const { return depth; }
-
  private:
   std::string& out;
   JsonDepth depth;
