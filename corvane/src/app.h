@@ -1,14 +1,17 @@
 // Corvane::App, the application object: creates the engine's player, turns
 // every activation into the player's argument string and sets up the window
-// (ActivateHost). It answers the XAML runtime's type questions.
+// (ActivateHost). It answers the XAML runtime's type questions through its
+// own XAML type provider, so the frame's navigation to "Corvane.MainPage"
+// activates the page through the type table.
 #pragma once
 
 #include <memory>
 
-#include "app_type_lookup.h"
 #include "engine_player/app_callbacks.h"
+#include "module.h"
 #include "platform/application.h"
 #include "platform/xaml_metadata.h"
+#include "xaml_metadata_owner.h"
 
 namespace Corvane {
 
@@ -31,6 +34,11 @@ class App : public Windows::UI::Xaml::Application,
     return splashScreen;
   }
 
+  // The type provider behind GetXamlType, or null before the first question.
+  std::shared_ptr<XamlTypeInfo::InfoProvider::XamlTypeInfoProvider> TypeInfoProvider() const {
+    return provider.Provider();
+  }
+
  protected:
   void OnLaunched(std::shared_ptr<Windows::ApplicationModel::Activation::LaunchActivatedEventArgs> args) override;
   void OnActivated(std::shared_ptr<Windows::ApplicationModel::Activation::IActivatedEventArgs> args) override;
@@ -44,7 +52,8 @@ class App : public Windows::UI::Xaml::Application,
 
   std::shared_ptr<EnginePlayer::AppCallbacks> player;
   std::shared_ptr<Windows::ApplicationModel::Activation::SplashScreen> splashScreen;
-  AppTypeLookup provider;
+  XamlMetadataOwner provider;
+  ModuleObjectCount counted;
 };
 
 }  // namespace Corvane

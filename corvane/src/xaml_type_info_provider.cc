@@ -81,6 +81,13 @@ std::shared_ptr<XamlTypeInfoProvider::IXamlMember> XamlTypeInfoProvider::FindMem
   return member == memberCache.end() ? nullptr : member->second;
 }
 
+std::vector<Platform::String> XamlTypeInfoProvider::CachedTypeNames() {
+  std::lock_guard<std::recursive_mutex> hold(typeCacheLock);
+  std::vector<Platform::String> names;
+  for (const auto& entry : typeCache) names.push_back(entry.first);
+  return names;
+}
+
 template <class Ask>
 std::shared_ptr<XamlTypeInfoProvider::IXamlType> XamlTypeInfoProvider::AskExtraProviders(
     Ask&& ask) {

@@ -34,6 +34,9 @@ class XamlTypeInfoProvider : public virtual Platform::Object {
   // providers are asked by TypeName on the same terms.
   std::shared_ptr<IXamlType> FindTypeByTypeName(const TypeName& type);
   std::shared_ptr<IXamlMember> FindMemberByFullName(const Platform::String& name);
+  // The full names typeCache has entries for (alive or not), in order: every
+  // name this provider has resolved.
+  std::vector<Platform::String> CachedTypeNames();
 
   // The first constructible answer of the extra providers, else the last
   // answer, else null. Their failures are raised.
