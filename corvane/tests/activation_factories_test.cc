@@ -5,6 +5,7 @@
 #include <typeinfo>
 
 #include "activation_factories.h"
+#include "main_page_test_host.h"
 #include "module.h"
 #include "xaml_meta_data_provider.h"
 #include "xaml_type_test_support.h"
@@ -67,6 +68,7 @@ TEST(ActivationFactories, WrongInterfaceRequestLeavesNothingBehind) {
 
 TEST(ActivationFactories, EachActivationMakesANewObject) {
   auto module = EnsureModule();
+  CorvaneTest::RunningApp app;  // pages are built on the UI thread of a running application
   auto pageFactory = MakeFactory(module->GetFirstEntry()[0]);
   auto firstPage = pageFactory->ActivateInstance();
   auto secondPage = pageFactory->ActivateInstance();

@@ -6,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+#include "main_page_test_host.h"
 #include "xaml_system_base_type.h"
 #include "xaml_type_info_provider.h"
 #include "xaml_type_test_support.h"
@@ -66,6 +67,7 @@ TEST_F(XamlTypes, PageRecordAnswersFromItsRow) {
 }
 
 TEST_F(XamlTypes, PageRecordActivatesANewPageEachTime) {
+  CorvaneTest::RunningApp app;  // pages are built on the UI thread of a running application
   auto page = provider->FindTypeByName(PageName);
   auto first = page->ActivateInstance();
   auto second = page->ActivateInstance();

@@ -73,6 +73,11 @@ TEST_F(Player, RendersOnTheUiThreadAndRaisesRenderingStartedOnceAfterTheFirstFra
   auto started = Platform::Trace::EventsNamed("player.renderingstarted");
   ASSERT_EQ(started.size(), 1u);
   EXPECT_EQ(started[0]["result"], "0x80010108") << "a dead subscriber's failure reaches the player";
+
+  // A test can raise the event again without rendering.
+  EXPECT_EQ(player->RaiseRenderingStarted(), RPC_E_DISCONNECTED);
+  EXPECT_EQ(raised, 2);
+  EXPECT_EQ(Platform::Trace::EventsNamed("player.renderingstarted").size(), 1u);
 }
 
 TEST_F(Player, HeldRenderingKeepsTheGameStillUntilReleased) {
@@ -98,6 +103,11 @@ TEST_F(Player, TheSampleGameSetsTitlesThenQuitsAndTheApplicationExits) {
   ASSERT_EQ(titles.size(), 2u);
   EXPECT_EQ(titles[0], "Level 1");
   EXPECT_EQ(titles[1], "Caf\xC3\xA9 \xC3\x89lan \xE2\x80\x94 Level 2");
+  // The game's own trace lines join the platform trace as events.
+  const auto requests = Platform::Trace::EventsNamed("analytics.request");
+  ASSERT_EQ(requests.size(), 3u);
+  const std::string url = requests[0]["message"]["url"];
+  EXPECT_NE(url.find("/v1/win/record?project=sample-game"), std::string::npos) << url;
   const unsigned frames = player->FramesRendered();
   Platform::StandIn::RunUntilIdle();
   EXPECT_EQ(player->FramesRendered(), frames) << "no frame after the game quit";

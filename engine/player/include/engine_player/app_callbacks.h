@@ -41,6 +41,9 @@ class AppCallbacks : public virtual Platform::Object {
   // Stand-in controls for tests: while held, no frame is rendered (so the
   // splash stays up); releasing resumes rendering of an attached player.
   static void HoldRendering(bool held);
+  // Raises rendering-started again, as after a first frame but without
+  // rendering one; the result is the last failure a handler reported.
+  HRESULT RaiseRenderingStarted() { return renderingStarted_.Raise(); }
   unsigned FramesRendered() const { return frames_; }
   std::size_t RenderingStartedSubscriptions() const { return renderingStarted_.Count(); }
 
