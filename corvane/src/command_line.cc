@@ -10,6 +10,11 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& argu
     line.packageFolder = arguments[i + 1];
     i += 2;
   }
+  if (i < arguments.size() && arguments[i] == "--query-exports") {
+    if (i + 2 != arguments.size()) return error = "--query-exports needs exactly one class id", std::nullopt;
+    line.exportQuery = arguments[i + 1];
+    return line;
+  }
   if (i < arguments.size() && arguments[i] == "--protocol") {
     if (i + 2 != arguments.size()) return error = "--protocol needs exactly one URI", std::nullopt;
     line.kind = CommandLine::Kind::Protocol;

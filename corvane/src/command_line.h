@@ -15,6 +15,9 @@ namespace Corvane {
 struct CommandLine {
   enum class Kind { Launch, Protocol, File, ShareTarget };
   std::optional<std::string> packageFolder;
+  // --query-exports CLASSID: no application; the program's exports are
+  // called as the runtime would call them and their answers printed.
+  std::optional<std::string> exportQuery;
   Kind kind = Kind::Launch;
   std::string launchArguments;
   std::string protocolUri;
@@ -25,7 +28,7 @@ struct CommandLine {
 std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& arguments, std::string& error);
 
 inline constexpr const char* kUsage =
-    "usage: corvane [--package DIR] [ARGUMENTS... | --protocol URI | --file PATH... | --share-target]";
+    "usage: corvane [--package DIR] [ARGUMENTS... | --protocol URI | --file PATH... | --share-target | --query-exports CLASSID]";
 
 }  // namespace Corvane
 

@@ -12,6 +12,9 @@
 #include "app.h"
 #include "command_line.h"
 #include "game_assembly_imports.h"
+#include "module_export_query.h"
+#include "module_exports.h"
+#include "module_startup.h"
 #include "platform/application.h"
 #include "platform/stand_in.h"
 #include "platform/trace.h"
@@ -38,20 +41,33 @@ void EnterPackageFolder(const std::string& folder) {
 
 }  // namespace
 
+// The executable's activation exports, handed unchanged to GameAssembly
+// (VSDesignerDllMain, the third export, comes with the module's start-up).
+extern "C" HRESULT DllGetActivationFactory(const Platform::String* activatableClassId,
+                                           std::shared_ptr<Windows::Foundation::IActivationFactory>* factory) {
+  return Corvane::ForwardDllGetActivationFactory(activatableClassId, factory);
+}
+extern "C" HRESULT DllCanUnloadNow() { return Corvane::ForwardDllCanUnloadNow(); }
+
 int main(int argc, char** argv) {
+  // Runtime data and module object first; torn down on every way out.
+  const Corvane::ExecutableProcess process;
   std::string usageError;
   const auto line = Corvane::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), usageError);
   if (!line) {
     std::fprintf(stderr, "corvane: %s\n%s\n", usageError.c_str(), Corvane::kUsage);
     return 2;
   }
+  if (line->exportQuery) return Corvane::QueryExports(*line->exportQuery, stdout);
   try {
     EnterPackageFolder(line->packageFolder.value_or(Platform::StandIn::PackageFolder()));
     Corvane::GameAssembly();  // a missing import stops the start here
     auto activation = Corvane::ActivationFor(*line);
     Platform::Trace::SetSink(PrintTraceEvent);
     Platform::StandIn::Activate(activation);
-    Windows::UI::Xaml::Application::Start([](auto) { Platform::ref_new<Corvane::App>(); });
+    // The callback is a delegate of the host: it counts itself while alive.
+    Windows::UI::Xaml::Application::Start(
+        [counted = Corvane::ModuleObjectCount()](auto) { Platform::ref_new<Corvane::App>(); });
   } catch (const std::exception& e) {
     std::fprintf(stderr, "corvane: cannot start: %s\n", e.what());
     return 1;

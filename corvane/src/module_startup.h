@@ -28,6 +28,17 @@ void StartExecutable();
 // value. Answers whether no host object was alive.
 bool EndProcess();
 
+// StartExecutable for the lifetime of the guard, EndProcess when it ends: the
+// program's main function holds one, so every way out of it ends the process
+// state.
+class ExecutableProcess {
+ public:
+  ExecutableProcess() { StartExecutable(); }
+  ~ExecutableProcess() { EndProcess(); }
+  ExecutableProcess(const ExecutableProcess&) = delete;
+  ExecutableProcess& operator=(const ExecutableProcess&) = delete;
+};
+
 // The ordinary library entry point: attach starts the process state with the
 // value the start-up mode selects, detach ends it.
 bool LibraryEntry(void* instance, std::uint32_t reason, void* reserved);
