@@ -5,10 +5,14 @@ namespace Corvane {
 std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& arguments, std::string& error) {
   CommandLine line;
   std::size_t i = 0;
-  if (i < arguments.size() && arguments[i] == "--package") {
-    if (i + 1 >= arguments.size()) return error = "--package needs a folder", std::nullopt;
-    line.packageFolder = arguments[i + 1];
-    i += 2;
+  // The program's options come first, in any order.
+  for (; i < arguments.size(); i += 2) {
+    const bool package = arguments[i] == "--package";
+    if (!package && arguments[i] != "--collector") break;
+    if (i + 1 >= arguments.size()) {
+      return error = package ? "--package needs a folder" : "--collector needs a URL", std::nullopt;
+    }
+    (package ? line.packageFolder : line.collectorUrl) = arguments[i + 1];
   }
   if (i < arguments.size() && arguments[i] == "--query-exports") {
     if (i + 2 != arguments.size()) return error = "--query-exports needs exactly one class id", std::nullopt;

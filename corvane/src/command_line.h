@@ -1,5 +1,7 @@
 // The corvane program's command line:
-//   corvane [--package DIR] [ARGUMENTS... | --protocol URI | --file PATH... | --share-target]
+//   corvane [--package DIR] [--collector URL] [ARGUMENTS... | --protocol URI | --file PATH... | --share-target]
+// --collector hands the engine the address the game sends its analytics
+// requests to (see EnginePlayer::EngineOptions).
 // One activation per run: a launch with ARGUMENTS joined by single spaces
 // (none: the empty string), a protocol activation, a file activation with
 // the paths in order, or a share-target activation. "--" ends the options,
@@ -15,6 +17,7 @@ namespace Corvane {
 struct CommandLine {
   enum class Kind { Launch, Protocol, File, ShareTarget };
   std::optional<std::string> packageFolder;
+  std::optional<std::string> collectorUrl;
   // --query-exports CLASSID: no application; the program's exports are
   // called as the runtime would call them and their answers printed.
   std::optional<std::string> exportQuery;
@@ -28,7 +31,7 @@ struct CommandLine {
 std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& arguments, std::string& error);
 
 inline constexpr const char* kUsage =
-    "usage: corvane [--package DIR] [ARGUMENTS... | --protocol URI | --file PATH... | --share-target | --query-exports CLASSID]";
+    "usage: corvane [--package DIR] [--collector URL] [ARGUMENTS... | --protocol URI | --file PATH... | --share-target | --query-exports CLASSID]";
 
 }  // namespace Corvane
 

@@ -1,7 +1,9 @@
 // The corvane program: starts the application with the one activation its
 // command line asks for and prints the platform trace on standard output.
-// Exit status: 0 when the game quits, 1 when the host cannot start or an
-// activation fails, 2 for a usage error.
+// Exit status: 0 when the game quits, 1 when the host cannot start (an
+// unusable --collector address included) or an activation fails, 2 for a
+// usage error. The --collector address goes to the engine as an engine
+// option; the game in GameAssembly does the sending.
 #include <unistd.h>
 
 #include <cstdio>
@@ -11,6 +13,7 @@
 
 #include "app.h"
 #include "command_line.h"
+#include "engine_player/engine_options.h"
 #include "game_assembly_imports.h"
 #include "module_export_query.h"
 #include "module_exports.h"
@@ -61,6 +64,7 @@ int main(int argc, char** argv) {
   if (line->exportQuery) return Corvane::QueryExports(*line->exportQuery, stdout);
   try {
     EnterPackageFolder(line->packageFolder.value_or(Platform::StandIn::PackageFolder()));
+    EnginePlayer::ApplyEngineOptions({line->collectorUrl.value_or("")});
     Corvane::GameAssembly();  // a missing import stops the start here
     auto activation = Corvane::ActivationFor(*line);
     Platform::Trace::SetSink(PrintTraceEvent);

@@ -23,6 +23,11 @@ TEST(CommandLine, ParsesOneActivationPerRun) {
   EXPECT_EQ(*words->packageFolder, "pkg");
   EXPECT_EQ(words->launchArguments, "-level 5 a b");
   EXPECT_EQ(ParseCommandLine({"--", "--protocol", "x"}, error)->launchArguments, "--protocol x");
+  auto options = ParseCommandLine({"--collector", "http://127.0.0.1:8765", "--package", "pkg", "x"}, error);
+  EXPECT_EQ(*options->collectorUrl, "http://127.0.0.1:8765");
+  EXPECT_EQ(*options->packageFolder, "pkg");
+  EXPECT_EQ(options->launchArguments, "x");
+  EXPECT_FALSE(launch->collectorUrl);
 
   auto protocol = ParseCommandLine({"--protocol", "corvane://x?y#z"}, error);
   EXPECT_EQ(protocol->kind, Kind::Protocol);
@@ -35,7 +40,8 @@ TEST(CommandLine, ParsesOneActivationPerRun) {
   EXPECT_EQ(ParseCommandLine({"--share-target"}, error)->kind, Kind::ShareTarget);
 
   for (auto bad : std::vector<std::vector<std::string>>{
-           {"--package"}, {"--protocol"}, {"--protocol", "a:b", "c"}, {"--share-target", "x"}}) {
+           {"--package"}, {"--collector"}, {"--package", "p", "--collector"},
+           {"--protocol"}, {"--protocol", "a:b", "c"}, {"--share-target", "x"}}) {
     error.clear();
     EXPECT_FALSE(ParseCommandLine(bad, error)) << bad[0];
     EXPECT_FALSE(error.empty());

@@ -5,6 +5,7 @@
 // the game through GameAssembly_StartGame and GameAssembly_RunFrame.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 
 #include "platform/activation_factory.h"
@@ -32,6 +33,22 @@ GAME_ASSEMBLY_EXPORT HRESULT DllGetActivationFactory(
 // The game holds no objects for others: always S_FALSE ("keep me loaded"),
 // since the process outlives the game anyway.
 GAME_ASSEMBLY_EXPORT HRESULT DllCanUnloadNow(void);
+
+// Receives the game's trace: one JSON object per line, e.g.
+// {"event":"analytics.request","message":{...}}. Called from the game's
+// thread and from its delivery worker; the text is valid during the call.
+typedef void (*GameTraceSink)(const char* line);
+
+// Installs the trace sink (null: none); the game's lines go nowhere else.
+GAME_ASSEMBLY_EXPORT void GameAssembly_SetTraceSink(GameTraceSink sink);
+
+// Sets the collector the sample game sends its analytics requests to, from
+// the next GameAssembly_StartGame on: an http or https base address such as
+// "http://127.0.0.1:8765". Null or empty: none, requests are only traced.
+// Returns 1 when accepted. Returns 0 for an unusable address and keeps the
+// earlier setting; the reason then goes to `error` (NUL-terminated, cut to
+// errorSize bytes; `error` may be null).
+GAME_ASSEMBLY_EXPORT int GameAssembly_SetCollector(const char* url, char* error, size_t errorSize);
 
 // (Re)starts the sample game's scenario from its first frame.
 GAME_ASSEMBLY_EXPORT void GameAssembly_StartGame(void);

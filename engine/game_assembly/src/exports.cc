@@ -1,6 +1,9 @@
 #include <atomic>
+#include <cstring>
+#include <exception>
 
 #include "game_assembly.h"
+#include "game_trace.h"
 #include "header_callback.h"
 #include "sample_game.h"
 
@@ -31,6 +34,21 @@ HRESULT DllGetActivationFactory(const Platform::String*,
 }
 
 HRESULT DllCanUnloadNow(void) { return S_FALSE; }
+
+void GameAssembly_SetTraceSink(GameTraceSink sink) { GameAssembly::SetTraceSink(sink); }
+
+int GameAssembly_SetCollector(const char* url, char* error, size_t errorSize) {
+  try {
+    GameAssembly::SampleGame::Instance().SetCollector(url ? url : "");
+    return 1;
+  } catch (const std::exception& e) {
+    if (error && errorSize > 0) {
+      std::strncpy(error, e.what(), errorSize - 1);
+      error[errorSize - 1] = '\0';
+    }
+    return 0;
+  }
+}
 
 void GameAssembly_StartGame(void) { GameAssembly::SampleGame::Instance().Start(); }
 

@@ -30,6 +30,25 @@ std::string ResultText(HRESULT result) {
   return text;
 }
 
+// The game's trace lines join the platform trace, which keeps lines from
+// the game's threads whole and in order. A line that is not a JSON object
+// with an "event" name is kept as text.
+void RecordGameTrace(const char* line) {
+  try {
+    auto event = Platform::Trace::Event::parse(line ? line : "", nullptr, /*allow_exceptions=*/false);
+    auto name = event.find("event");
+    if (name == event.end() || !name->is_string()) {
+      Platform::Trace::Record("game.trace", {{"text", line ? line : ""}});
+      return;
+    }
+    const std::string eventName = *name;
+    event.erase(name);
+    Platform::Trace::Record(eventName, event);
+  } catch (...) {
+    // The game's thread must not see the trace's trouble.
+  }
+}
+
 }  // namespace
 
 AppCallbacks::AppCallbacks() { Platform::Trace::Record("player.created"); }
@@ -94,7 +113,10 @@ void AppCallbacks::RenderFrame() {
     rendering_ = false;
     return;
   }
-  if (frames_ == 0) GameAssembly_StartGame();
+  if (frames_ == 0) {
+    GameAssembly_SetTraceSink(&RecordGameTrace);
+    GameAssembly_StartGame();
+  }
   const bool quit = GameAssembly_RunFrame() != 0;
   if (++frames_ == 1) {
     const HRESULT result = renderingStarted_.Raise();

@@ -5,7 +5,8 @@
 // (through the window's dispatcher), each frame playing one frame of the
 // game in GameAssembly. Rendering-started is raised on the UI thread after
 // the first frame. When the game quits, the player asks the application to
-// exit. Every hand-over is recorded in the trace ("player.*").
+// exit. Every hand-over is recorded in the trace ("player.*"), and so is
+// every line of the game's own trace (its "event" becomes the event name).
 #pragma once
 
 #include <atomic>

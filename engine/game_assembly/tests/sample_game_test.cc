@@ -1,0 +1,131 @@
+// The sample game driven through GameAssembly's exports, as the engine's
+// player drives it, with its trace collected.
+#include <arpa/inet.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <mutex>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "game_assembly.h"
+#include "ostrel.h"
+
+namespace {
+
+using nlohmann::json;
+
+const std::vector<std::string> kSessionEventTypes = {
+    "_session.start",   "a_Start_loading", "a_Finish_loading", "a_Tutorial_start",
+    "c_tutorial_step",  "a_Tutorial_finish", "a_Levelup",      "a_Purchase",
+    "c_shop_visit",     "_init_attribution_pc", "a_Levelup",   "c_boss_defeated",
+    "c_session_summary", "_session.stop"};
+
+std::mutex linesMutex;
+std::vector<json> lines;
+
+void CollectLine(const char* line) {
+  std::lock_guard<std::mutex> lock(linesMutex);
+  lines.push_back(json::parse(line));
+}
+
+std::vector<json> LinesNamed(const std::string& name) {
+  std::lock_guard<std::mutex> lock(linesMutex);
+  std::vector<json> named;
+  for (const json& line : lines) {
+    if (line["event"] == name) named.push_back(line);
+  }
+  return named;
+}
+
+// The event types of every request the game took, in order.
+std::vector<std::string> RequestedEventTypes() {
+  std::vector<std::string> types;
+  for (const json& line : LinesNamed("analytics.request")) {
+    json body = json::parse(line["message"]["data"].get<std::string>());
+    if (!body.is_array()) body = json::array({body});
+    for (const json& event : body) types.push_back(event["event_type"]);
+  }
+  return types;
+}
+
+int UnusedLoopbackPort() {
+  const int probe = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  bind(probe, reinterpret_cast<sockaddr*>(&address), length);
+  getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+  close(probe);
+  return ntohs(address.sin_port);
+}
+
+class SampleGame : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    lines.clear();
+    GameAssembly_SetTraceSink(&CollectLine);
+  }
+  void TearDown() override {
+    GameAssembly_SetCollector(nullptr, nullptr, 0);
+    GameAssembly_SetTraceSink(nullptr);
+  }
+  static void PlayFrames(int count) {
+    for (int i = 0; i < count; ++i) ASSERT_FALSE(GameAssembly_RunFrame());
+  }
+  static void PlayToTheEnd() {
+    for (int frame = 0; frame < 10000; ++frame) {
+      if (GameAssembly_RunFrame()) return;
+    }
+    FAIL() << "the game did not quit";
+  }
+};
+
+TEST_F(SampleGame, PlaysTheSessionAndTakesEveryRequestIncludingTheOneLeftAtDestroy) {
+  GameAssembly_StartGame();
+  PlayToTheEnd();
+  EXPECT_EQ(RequestedEventTypes(), kSessionEventTypes);
+  EXPECT_EQ(Tavi_MessagesCount(), 0);
+  EXPECT_TRUE(LinesNamed("analytics.sent").empty()) << "no collector: requests are only traced";
+  const std::size_t traced = LinesNamed("analytics.request").size();
+  EXPECT_TRUE(GameAssembly_RunFrame()) << "a game that quit stays quit";
+  EXPECT_EQ(LinesNamed("analytics.request").size(), traced);
+}
+
+TEST_F(SampleGame, RestartingMidSessionClosesTheOpenSessionFirst) {
+  GameAssembly_StartGame();
+  PlayFrames(12);  // up to the purchase, before the attribution flush
+  GameAssembly_StartGame();
+  std::vector<std::string> expected = {"_session.start",   "a_Start_loading", "a_Finish_loading",
+                                       "a_Tutorial_start", "c_tutorial_step", "a_Tutorial_finish",
+                                       "a_Levelup",        "a_Purchase",      "_session.stop"};
+  EXPECT_EQ(RequestedEventTypes(), expected);
+  PlayToTheEnd();
+  expected.insert(expected.end(), kSessionEventTypes.begin(), kSessionEventTypes.end());
+  EXPECT_EQ(RequestedEventTypes(), expected);
+}
+
+TEST_F(SampleGame, RefusesAnUnusableCollectorAndKeepsTheEarlierOne) {
+  const std::string reachableNowhere = "http://127.0.0.1:" + std::to_string(UnusedLoopbackPort());
+  char reason[48];
+  EXPECT_EQ(GameAssembly_SetCollector(reachableNowhere.c_str(), reason, sizeof reason), 1);
+  EXPECT_EQ(GameAssembly_SetCollector("ftp://collector.example", reason, sizeof reason), 0);
+  EXPECT_THAT(reason, ::testing::StartsWith("invalid collector URL"));
+  EXPECT_EQ(std::string(reason).size(), sizeof reason - 1) << "cut to the buffer";
+  EXPECT_EQ(GameAssembly_SetCollector("http://", nullptr, 0), 0);
+
+  GameAssembly_StartGame();
+  PlayToTheEnd();  // quits once every request has failed, within its bounded wait
+  const auto failed = LinesNamed("analytics.failed");
+  ASSERT_EQ(failed.size(), LinesNamed("analytics.request").size());
+  for (const json& line : failed) {
+    EXPECT_THAT(line["url"].get<std::string>(), ::testing::StartsWith(reachableNowhere + "/v1/win/"));
+  }
+}
+
+}  // namespace

@@ -1,0 +1,203 @@
+#!/usr/bin/env python3
+"""The main job end to end: corvane runs the sample package, the sample game
+plays its analytics session through Ostrel, and its requests are printed and,
+with --collector, delivered to scripts/collector.
+
+Environment: CORVANE (the built program) and COLLECTOR (scripts/collector).
+The run's platform version and locale are pinned through the environment.
+"""
+import json
+import os
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+CORVANE = os.environ["CORVANE"]
+COLLECTOR = os.environ["COLLECTOR"]
+PROJECT = "sample-game"
+
+PINNED = {"LC_ALL": "de_DE.UTF-8", "SAMPLE_GAME_PLATFORM_VERSION": "6.1.0-e2e"}
+
+# Every event the sample game records, in order: one request per line.
+REQUESTS = [
+    ["_session.start"],
+    ["a_Start_loading", "a_Finish_loading", "a_Tutorial_start", "c_tutorial_step",
+     "a_Tutorial_finish", "a_Levelup", "a_Purchase", "c_shop_visit", "_init_attribution_pc"],
+    ["a_Levelup", "c_boss_defeated", "c_session_summary", "_session.stop"],
+]
+EVENT_TYPES = [name for request in REQUESTS for name in request]
+
+CONTEXT = {
+    "application": {"app_id": "sample-game", "cognito_identity_pool_id": "",
+                    "package_name": "Corvane.SampleGame",
+                    "sdk": {"name": "Services", "version": "2.0.1"},
+                    "title": "Corvane Sample Game", "version_code": "201", "version_name": "2.0.1"},
+    "client": {"client_id": "client-5e1f9a", "cognito_id": ""},
+    "device": {"locale": {"code": "de-DE", "country": "DE", "language": "de"},
+               "make": "", "model": "",
+               "platform": {"name": os.uname().sysname, "version": "6.1.0-e2e"}},
+}
+
+
+def run_corvane(*arguments):
+    """Runs corvane; returns (status, trace events, stderr text)."""
+    environment = dict(os.environ, **PINNED)
+    result = subprocess.run([CORVANE, *arguments], env=environment, capture_output=True, timeout=120)
+    events = [json.loads(line) for line in result.stdout.decode("utf-8").splitlines()]
+    return result.returncode, events, result.stderr.decode("utf-8", "replace")
+
+
+def named(events, name):
+    return [event for event in events if event["event"] == name]
+
+
+def events_of(body):
+    return body if isinstance(body, list) else [body]
+
+
+def requested_events(trace):
+    """The events of every analytics.request line, in order."""
+    events = []
+    for line in named(trace, "analytics.request"):
+        events += events_of(json.loads(line["message"]["data"]))
+    return events
+
+
+class Collector:
+    """scripts/collector on a free loopback port, for the length of a with-block."""
+
+    def __init__(self, fail_first=0):
+        self.folder = tempfile.TemporaryDirectory()
+        self.out = os.path.join(self.folder.name, "received.jsonl")
+        port_file = os.path.join(self.folder.name, "port")
+        self.log = open(os.path.join(self.folder.name, "log"), "w+")
+        self.process = subprocess.Popen(
+            [sys.executable, COLLECTOR, "--port", "0", "--port-file", port_file, "--out", self.out,
+             "--project", PROJECT, "--fail-first", str(fail_first)],
+            stdout=subprocess.DEVNULL, stderr=self.log)
+        deadline = time.monotonic() + 30
+        while not os.path.exists(port_file):
+            if self.process.poll() is not None or time.monotonic() > deadline:
+                self.stop()
+                raise RuntimeError("the collector did not start")
+            time.sleep(0.05)
+        with open(port_file) as file:
+            self.url = f"http://127.0.0.1:{int(file.read())}"
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.terminate()
+            self.process.wait(timeout=30)
+
+    def received(self):
+        """The stored requests: [{"path", "project", "body"}, ...]."""
+        if not os.path.exists(self.out):
+            return []
+        with open(self.out, encoding="utf-8") as file:
+            return [json.loads(line) for line in file]
+
+    def answers(self, status):
+        self.log.seek(0)
+        return sum(1 for line in self.log if line.rstrip().endswith(f" {status} -"))
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.stop()
+        self.log.close()
+        self.folder.cleanup()
+
+
+def unused_port():
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+class SampleSession(unittest.TestCase):
+    def assertCleanRun(self, status, trace, stderr):
+        self.assertEqual(status, 0, stderr)
+        self.assertEqual(named(trace, "player.gamequit"), [{"event": "player.gamequit"}])
+        self.assertEqual([t["value"] for t in named(trace, "window.title")],
+                         ["\U0001F6E9Level 1", "\U0001F6E9Caf\u00e9 \u00c9lan \u2014 Level 2"])
+
+    def assertSessionEvents(self, events):
+        self.assertEqual([event["event_type"] for event in events], EVENT_TYPES)
+        for event in events:
+            for key, value in CONTEXT.items():
+                self.assertEqual(event[key], value, event["event_type"])
+            self.assertEqual(event["attributes"]["user_id"], "player-0042")
+        attribution = events[EVENT_TYPES.index("_init_attribution_pc")]
+        self.assertEqual(attribution["attributes"]["_params"], "campaign=spring_launch&source=store")
+        purchase = events[EVENT_TYPES.index("a_Purchase")]
+        self.assertEqual(purchase["metrics"], {"a_amount": 1.0, "a_price": 0.99,
+                                               "a_sandbox": 1.0, "a_validated": 1.0})
+        boss = events[EVENT_TYPES.index("c_boss_defeated")]
+        self.assertEqual(boss["attributes"]["dsa_area"], "Caf\u00e9 \u00c9lan")
+        self.assertEqual(boss["metrics"], {"dsm_time": 73.5, "dsm_tries": 3.0})
+
+    def test_default_run_prints_each_request_of_the_session(self):
+        status, trace, stderr = run_corvane()
+        self.assertCleanRun(status, trace, stderr)
+        requests = named(trace, "analytics.request")
+        self.assertEqual(len(requests), len(REQUESTS))
+        for line, types in zip(requests, REQUESTS):
+            message = line["message"]
+            self.assertEqual(list(message), ["data", "headers", "url"])
+            path = "record" if len(types) == 1 else "batch"
+            self.assertTrue(message["url"].endswith(f"/v1/win/{path}?project={PROJECT}"), message["url"])
+            self.assertIn("Content-Type: application/json", message["headers"])
+        self.assertSessionEvents(requested_events(trace))
+        self.assertEqual(named(trace, "analytics.sent") + named(trace, "analytics.failed"), [])
+
+    def deliver(self, fail_first):
+        with Collector(fail_first) as collector:
+            status, trace, stderr = run_corvane("--collector", collector.url)
+            collector.stop()
+            received, refused = collector.received(), collector.answers(500)
+        self.assertCleanRun(status, trace, stderr)
+        self.assertEqual(refused, fail_first)
+        sent = named(trace, "analytics.sent")
+        self.assertEqual(len(sent), len(REQUESTS))
+        self.assertEqual({line["status"] for line in sent}, {200})
+        self.assertEqual(named(trace, "analytics.failed"), [])
+        self.assertLess(trace.index(sent[-1]), trace.index({"event": "player.gamequit"}),
+                        "the game quits only after its last request was delivered")
+        self.assertEqual({request["project"] for request in received}, {PROJECT})
+        arrived = [event for request in received for event in events_of(request["body"])]
+        self.assertEqual(arrived, requested_events(trace), "every request arrives once, in order")
+        self.assertSessionEvents(arrived)
+
+    def test_collector_receives_every_event_once_in_order(self):
+        self.deliver(fail_first=0)
+
+    def test_collector_refusing_the_first_attempts_still_receives_everything(self):
+        self.deliver(fail_first=2)
+
+    def test_unreachable_collector_is_reported_and_the_run_still_ends_well(self):
+        status, trace, stderr = run_corvane("--collector", f"http://127.0.0.1:{unused_port()}")
+        self.assertCleanRun(status, trace, stderr)
+        failed = named(trace, "analytics.failed")
+        self.assertEqual(len(failed), len(named(trace, "analytics.request")))
+        self.assertEqual(len(failed), len(REQUESTS))
+        for line in failed:
+            self.assertTrue(line["reason"])
+            self.assertGreaterEqual(line["attempts"], 1)
+        self.assertEqual(named(trace, "analytics.sent"), [])
+
+    def test_unusable_collector_address_stops_the_start(self):
+        for url, reason in [("ftp://127.0.0.1:1", "scheme"), ("http://", "host"),
+                            ("http://127.0.0.1:99999", "port")]:
+            status, trace, stderr = run_corvane("--collector", url)
+            self.assertEqual(status, 1, url)
+            self.assertIn("invalid collector URL", stderr)
+            self.assertIn(reason, stderr)
+            self.assertEqual(trace, [], "nothing starts")
+
+
+if __name__ == "__main__":
+    unittest.main()
