@@ -108,11 +108,6 @@ TEST_F(Player, TheSampleGameSetsTitlesThenQuitsAndTheApplicationExits) {
   ASSERT_EQ(requests.size(), 3u);
   const std::string url = requests[0]["message"]["url"];
   EXPECT_NE(url.find("/v1/win/record?project=sample-game"), std::string::npos) << url;
-  // The game's own trace lines join the platform trace as events.
-  const auto requests = Platform::Trace::EventsNamed("analytics.request");
-  ASSERT_EQ(requests.size(), 3u);
-  const std::string url = requests[0]["message"]["url"];
-  EXPECT_NE(url.find("/v1/win/record?project=sample-game"), std::string::npos) << url;
   const unsigned frames = player->FramesRendered();
   Platform::StandIn::RunUntilIdle();
   EXPECT_EQ(player->FramesRendered(), frames) << "no frame after the game quit";
