@@ -7,7 +7,9 @@
 namespace GameEvents {
 namespace {
 
-void RecordGameEvent(ServicesClient& services, AnalyticsEvent event) {
+// Takes the event over; the services client's by-value parameter is built
+// from it by a move.
+void RecordGameEvent(ServicesClient& services, AnalyticsEvent&& event) {
   services.RecordEvent(std::move(event), services.GameCategory());
 }
 
@@ -38,8 +40,8 @@ void AddValue(AnalyticsEvent& event, const std::string& key, const nlohmann::jso
 
 }  // namespace
 
-// Built in a variable and moved: the reference AddMetric returns would be
-// copied into the by-value parameter.
+// Built in a variable and moved: what AddMetric returns is a reference, and
+// recording it would copy the event.
 void RecordLevelUp(ServicesClient& services, std::int32_t level) {
   AnalyticsEvent event("Levelup");
   event.AddMetric("level", level);
