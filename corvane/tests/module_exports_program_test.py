@@ -48,6 +48,9 @@ def main():
         answers = query(corvane, class_id)
         if answers != expected:
             sys.exit(f"{class_id}: expected {expected}, got {answers}")
+    usage = subprocess.run([corvane, "--query-exports"], capture_output=True, timeout=60)
+    if usage.returncode != 2 or b"--query-exports needs exactly one class id" not in usage.stderr:
+        sys.exit(f"--query-exports without a class id: status {usage.returncode}")
 
 
 if __name__ == "__main__":
