@@ -20,7 +20,7 @@ class SummaryReporter : public benchmark::ConsoleReporter {
  private:
   struct Figure {
     double nanoseconds = 0;  // wall-clock time per iteration
-    double cpuNanoseconds = 0;  // the cpu_ns counter where a benchmark has one
+    double cpuNanoseconds = 0;
     double bytesPerSecond = 0;
     bool median = false;
   };
