@@ -5,11 +5,6 @@
 # the library alone. The static ostrel_core is linked into libostrel.so and is
 # never installed.
 
-if(NOT TARGET ostrel)
-  message(STATUS "ostrel: no target ostrel yet, packaging skipped")
-  return()
-endif()
-
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
