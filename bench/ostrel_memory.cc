@@ -69,9 +69,8 @@ int main() {
   constexpr int messages = 1000;
   GameSession::BufferedFlush flush;
   Zel::TaviServicesHttpClientCurl queue;
-  const double perMessage = BytesPerCall(messages, [&] {
-    queue.SendEvents(flush.url, flush.headers, flush.Events());
-  });
+  const double perMessage =
+      BytesPerCall(messages, [&] { queue.SendEvents(flush.url, flush.headers, flush.Events()); });
   std::printf("Heap held per queued message of 30 session events (%d messages):\n", messages);
   std::printf("  %zu bytes of text, %.1f bytes held\n", queue.OldestMessage()->size(), perMessage);
   return 0;

@@ -36,24 +36,24 @@ void SummaryReporter::Finalize() {
   const Figure* fast = Find("BM_CycleFastExports");
   const Figure* fastCore = Find("BM_CycleFastCore");
   const Figure* baseline = Find("BM_CycleBaseline");
-  for (const auto& [label, figure] : {std::pair{"fast, through the C interface", fast},
-                                      std::pair{"fast, on the classes", fastCore},
-                                      std::pair{"baseline (documents)", baseline}}) {
+  for (const auto& [label, figure] :
+       {std::pair{"fast, through the C interface", fast},
+        std::pair{"fast, on the classes", fastCore}, std::pair{"baseline (documents)", baseline}}) {
     if (figure != nullptr) {
       std::fprintf(out, "  30-event cycle, %-30s %8.1f ns per event (CPU %.1f ns)\n", label,
                    figure->nanoseconds, figure->cpuNanoseconds);
     }
   }
-  for (const auto& [label, figure] : {std::pair{"(C interface):", fast},
-                                      std::pair{"(classes):", fastCore}}) {
+  for (const auto& [label, figure] :
+       {std::pair{"(C interface):", fast}, std::pair{"(classes):", fastCore}}) {
     if (baseline != nullptr && figure != nullptr) {
       std::fprintf(out, "  ratio baseline / fast %-15s %5.1fx (CPU %.1fx)\n", label,
                    baseline->nanoseconds / figure->nanoseconds,
                    baseline->cpuNanoseconds / figure->cpuNanoseconds);
     }
   }
-  for (const auto& [label, name] : {std::pair{"fast", "BM_WriteMessage"},
-                                    std::pair{"baseline", "BM_WriteMessageBaseline"}}) {
+  for (const auto& [label, name] :
+       {std::pair{"fast", "BM_WriteMessage"}, std::pair{"baseline", "BM_WriteMessageBaseline"}}) {
     if (const Figure* write = Find(name)) {
       std::fprintf(out, "  message output, %-8s %6.2f GB/s (bytes per CPU second)\n", label,
                    write->bytesPerSecond / 1e9);

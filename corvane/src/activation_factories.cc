@@ -74,7 +74,7 @@ HRESULT CreateMainPageActivationFactory(InterfaceId requested, Platform::ObjectR
 HRESULT CreateXamlMetaDataProviderActivationFactory(InterfaceId requested,
                                                     Platform::ObjectRef* factory) {
   return CreateFactory<Corvane_XamlTypeInfo::__XamlMetaDataProviderActivationFactory>(requested,
-                                                                                     factory);
+                                                                                      factory);
 }
 
 }  // namespace Corvane

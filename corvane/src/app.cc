@@ -17,9 +17,11 @@ using Windows::UI::ViewManagement::ApplicationViewWindowingMode;
 using Windows::UI::Xaml::Window;
 
 App::App() {
-  DisplayInformation::AutoRotationPreferences(DisplayOrientations::Landscape | DisplayOrientations::LandscapeFlipped);
+  DisplayInformation::AutoRotationPreferences(DisplayOrientations::Landscape |
+                                              DisplayOrientations::LandscapeFlipped);
   ApplicationView::PreferredLaunchWindowingMode(ApplicationViewWindowingMode::FullScreen);
-  player = Platform::safe_cast<EnginePlayer::AppCallbacks>(Platform::ActivateInstance(u"EnginePlayer.AppCallbacks"));
+  player = Platform::safe_cast<EnginePlayer::AppCallbacks>(
+      Platform::ActivateInstance(u"EnginePlayer.AppCallbacks"));
 }
 
 void App::OnLaunched(std::shared_ptr<LaunchActivatedEventArgs> args) {
@@ -69,7 +71,8 @@ std::shared_ptr<Windows::UI::Xaml::Markup::IXamlType> App::GetXamlType(
   return provider.GetXamlType(type);
 }
 
-std::shared_ptr<Windows::UI::Xaml::Markup::IXamlType> App::GetXamlType(const Platform::String& fullName) {
+std::shared_ptr<Windows::UI::Xaml::Markup::IXamlType> App::GetXamlType(
+    const Platform::String& fullName) {
   return provider.GetXamlType(fullName);
 }
 

@@ -24,7 +24,8 @@ class App : public Windows::UI::Xaml::Application,
 
   std::shared_ptr<Windows::UI::Xaml::Markup::IXamlType> GetXamlType(
       const Windows::UI::Xaml::Interop::TypeName& type) override;
-  std::shared_ptr<Windows::UI::Xaml::Markup::IXamlType> GetXamlType(const Platform::String& fullName) override;
+  std::shared_ptr<Windows::UI::Xaml::Markup::IXamlType> GetXamlType(
+      const Platform::String& fullName) override;
   std::vector<Windows::UI::Xaml::Markup::XmlnsDefinition> GetXmlnsDefinitions() override;
   Platform::String GetRuntimeClassName() const override { return u"Corvane.App"; }
 
@@ -40,9 +41,12 @@ class App : public Windows::UI::Xaml::Application,
   }
 
  protected:
-  void OnLaunched(std::shared_ptr<Windows::ApplicationModel::Activation::LaunchActivatedEventArgs> args) override;
-  void OnActivated(std::shared_ptr<Windows::ApplicationModel::Activation::IActivatedEventArgs> args) override;
-  void OnFileActivated(std::shared_ptr<Windows::ApplicationModel::Activation::FileActivatedEventArgs> args) override;
+  void OnLaunched(std::shared_ptr<Windows::ApplicationModel::Activation::LaunchActivatedEventArgs>
+                      args) override;
+  void OnActivated(
+      std::shared_ptr<Windows::ApplicationModel::Activation::IActivatedEventArgs> args) override;
+  void OnFileActivated(
+      std::shared_ptr<Windows::ApplicationModel::Activation::FileActivatedEventArgs> args) override;
 
  private:
   // The set-up every activation shares: hands `arguments` to the player,

@@ -2,7 +2,8 @@
 
 namespace Corvane {
 
-std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& arguments, std::string& error) {
+std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& arguments,
+                                            std::string& error) {
   CommandLine line;
   std::size_t i = 0;
   // The program's options come first, in any order.
@@ -15,7 +16,8 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& argu
     (package ? line.packageFolder : line.collectorUrl) = arguments[i + 1];
   }
   if (i < arguments.size() && arguments[i] == "--query-exports") {
-    if (i + 2 != arguments.size()) return error = "--query-exports needs exactly one class id", std::nullopt;
+    if (i + 2 != arguments.size())
+      return error = "--query-exports needs exactly one class id", std::nullopt;
     line.exportQuery = arguments[i + 1];
     return line;
   }
@@ -56,10 +58,12 @@ std::shared_ptr<IActivatedEventArgs> ActivationFor(const CommandLine& line) {
   switch (line.kind) {
     case CommandLine::Kind::Protocol:
       return Platform::ref_new<ProtocolActivatedEventArgs>(
-          Platform::ref_new<Windows::Foundation::Uri>(Platform::FromUtf8(line.protocolUri)), splash);
+          Platform::ref_new<Windows::Foundation::Uri>(Platform::FromUtf8(line.protocolUri)),
+          splash);
     case CommandLine::Kind::File: {
       std::vector<std::shared_ptr<Windows::Storage::IStorageItem>> files;
-      for (auto& path : line.files) files.push_back(Platform::ref_new<Windows::Storage::StorageFile>(Platform::FromUtf8(path)));
+      for (auto& path : line.files)
+        files.push_back(Platform::ref_new<Windows::Storage::StorageFile>(Platform::FromUtf8(path)));
       return Platform::ref_new<FileActivatedEventArgs>(std::move(files), splash);
     }
     case CommandLine::Kind::ShareTarget:
@@ -67,7 +71,8 @@ std::shared_ptr<IActivatedEventArgs> ActivationFor(const CommandLine& line) {
     case CommandLine::Kind::Launch:
       break;
   }
-  return Platform::ref_new<LaunchActivatedEventArgs>(Platform::FromUtf8(line.launchArguments), splash);
+  return Platform::ref_new<LaunchActivatedEventArgs>(Platform::FromUtf8(line.launchArguments),
+                                                     splash);
 }
 
 }  // namespace Corvane

@@ -1,5 +1,6 @@
 // The corvane program's command line:
-//   corvane [--package DIR] [--collector URL] [ARGUMENTS... | --protocol URI | --file PATH... | --share-target]
+//   corvane [--package DIR] [--collector URL] [ARGUMENTS... | --protocol URI | --file PATH... |
+//   --share-target]
 // --collector hands the engine the address the game sends its analytics
 // requests to (see EnginePlayer::EngineOptions).
 // One activation per run: a launch with ARGUMENTS joined by single spaces
@@ -28,10 +29,12 @@ struct CommandLine {
 };
 
 // Parses argv[1..]; on a usage error returns nothing and sets `error`.
-std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& arguments, std::string& error);
+std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& arguments,
+                                            std::string& error);
 
 inline constexpr const char* kUsage =
-    "usage: corvane [--package DIR] [--collector URL] [ARGUMENTS... | --protocol URI | --file PATH... | --share-target | --query-exports CLASSID]";
+    "usage: corvane [--package DIR] [--collector URL] [ARGUMENTS... | --protocol URI | --file "
+    "PATH... | --share-target | --query-exports CLASSID]";
 
 }  // namespace Corvane
 
@@ -44,6 +47,7 @@ namespace Corvane {
 // The activation the command line asks for, with a new system splash screen
 // (none for a share target). A protocol text that is no absolute URI raises
 // InvalidArgumentException.
-std::shared_ptr<Windows::ApplicationModel::Activation::IActivatedEventArgs> ActivationFor(const CommandLine& line);
+std::shared_ptr<Windows::ApplicationModel::Activation::IActivatedEventArgs> ActivationFor(
+    const CommandLine& line);
 
 }  // namespace Corvane

@@ -18,10 +18,13 @@ namespace Corvane {
 
 using HeaderUpdateCallbackFunction = void (*)(const char* text);
 
+using DllGetActivationFactoryFunction =
+    HRESULT (*)(const Platform::String* activatableClassId,
+                std::shared_ptr<Windows::Foundation::IActivationFactory>* factory);
+
 struct GameAssemblyImports {
   void (*SetHeaderUpdateCallback)(HeaderUpdateCallbackFunction callback);
-  HRESULT (*DllGetActivationFactory)(const Platform::String* activatableClassId,
-                                     std::shared_ptr<Windows::Foundation::IActivationFactory>* factory);
+  DllGetActivationFactoryFunction DllGetActivationFactory;
   HRESULT (*DllCanUnloadNow)();
 };
 

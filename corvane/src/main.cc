@@ -46,8 +46,9 @@ void EnterPackageFolder(const std::string& folder) {
 
 // The executable's activation exports, handed unchanged to GameAssembly
 // (VSDesignerDllMain, the third export, comes with the module's start-up).
-extern "C" HRESULT DllGetActivationFactory(const Platform::String* activatableClassId,
-                                           std::shared_ptr<Windows::Foundation::IActivationFactory>* factory) {
+extern "C" HRESULT DllGetActivationFactory(
+    const Platform::String* activatableClassId,
+    std::shared_ptr<Windows::Foundation::IActivationFactory>* factory) {
   return Corvane::ForwardDllGetActivationFactory(activatableClassId, factory);
 }
 extern "C" HRESULT DllCanUnloadNow() { return Corvane::ForwardDllCanUnloadNow(); }
@@ -56,7 +57,8 @@ int main(int argc, char** argv) {
   // Runtime data and module object first; torn down on every way out.
   const Corvane::ExecutableProcess process;
   std::string usageError;
-  const auto line = Corvane::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), usageError);
+  const auto line =
+      Corvane::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), usageError);
   if (!line) {
     std::fprintf(stderr, "corvane: %s\n%s\n", usageError.c_str(), Corvane::kUsage);
     return 2;

@@ -32,12 +32,12 @@ std::shared_ptr<T> Required(std::shared_ptr<T> object, const char16_t* what) {
 // The target of a connection taken as the field's element type; a target of
 // another type is an invalid-cast failure that names the connection.
 template <class T>
-std::shared_ptr<T> ConnectedAs(int connectionId, const Platform::ObjectRef& target, const char16_t* field,
-                               const char16_t* type) {
+std::shared_ptr<T> ConnectedAs(int connectionId, const Platform::ObjectRef& target,
+                               const char16_t* field, const char16_t* type) {
   if (target && !Platform::try_cast<T>(target)) {
     const std::string id = std::to_string(connectionId);
-    throw Platform::InvalidCastException(u"connection " + Platform::String(id.begin(), id.end()) + u" (" +
-                                         field + u") must be a " + type + u", not " +
+    throw Platform::InvalidCastException(u"connection " + Platform::String(id.begin(), id.end()) +
+                                         u" (" + field + u") must be a " + type + u", not " +
                                          target->GetRuntimeClassName());
   }
   return Platform::safe_cast<T>(target);
@@ -71,7 +71,8 @@ void MainPage::FinishConstruction() {
 
 MainPage::~MainPage() {
   if (renderingStartedToken.Value != 0) {
-    if (auto player = EnginePlayer::AppCallbacks::CurrentPlayer()) player->RemoveRenderingStarted(renderingStartedToken);
+    if (auto player = EnginePlayer::AppCallbacks::CurrentPlayer())
+      player->RemoveRenderingStarted(renderingStartedToken);
     renderingStartedToken = {};
   }
   if (sizeChangedToken.Value != 0) {
@@ -91,19 +92,22 @@ void MainPage::LoadPageMarkup() {
   contentLoaded = true;
   auto uri = Platform::ref_new<Windows::Foundation::Uri>(kPageMarkup);
   Windows::UI::Xaml::Application::LoadComponent(
-      Platform::RefFrom(this), uri, Windows::UI::Xaml::Controls::Primitives::ComponentResourceLocation::Application);
+      Platform::RefFrom(this), uri,
+      Windows::UI::Xaml::Controls::Primitives::ComponentResourceLocation::Application);
 }
 
 void MainPage::Connect(int connectionId, Platform::ObjectRef target) {
   switch (connectionId) {
     case 2:
-      renderPanel = ConnectedAs<SwapChainPanel>(connectionId, target, u"renderPanel", u"SwapChainPanel");
+      renderPanel =
+          ConnectedAs<SwapChainPanel>(connectionId, target, u"renderPanel", u"SwapChainPanel");
       break;
     case 3:
       splashContainer = ConnectedAs<Panel>(connectionId, target, u"splashContainer", u"Panel");
       break;
     case 4:
-      splashImage = ConnectedAs<FrameworkElement>(connectionId, target, u"splashImage", u"FrameworkElement");
+      splashImage =
+          ConnectedAs<FrameworkElement>(connectionId, target, u"splashImage", u"FrameworkElement");
       break;
     default:
       break;
@@ -111,8 +115,8 @@ void MainPage::Connect(int connectionId, Platform::ObjectRef target) {
   contentLoaded = true;
 }
 
-std::shared_ptr<Windows::UI::Xaml::Markup::IComponentConnector> MainPage::GetBindingConnector(int,
-                                                                                             Platform::ObjectRef) {
+std::shared_ptr<Windows::UI::Xaml::Markup::IComponentConnector> MainPage::GetBindingConnector(
+    int, Platform::ObjectRef) {
   return nullptr;
 }
 
@@ -132,25 +136,29 @@ void MainPage::RequireConnectedElements() const {
 // alive, and a page that is gone reports the disconnected failure.
 void MainPage::SubscribeToRenderingStarted() {
   std::weak_ptr<MainPage> weakPage = Platform::WeakFrom(this);
-  renderingStartedToken = CurrentPlayer()->AddRenderingStarted([weakPage, counted = ModuleObjectCount()] {
-    auto page = weakPage.lock();
-    if (!page) throw Platform::DisconnectedException(u"the main page is gone");
-    page->HandleRenderingStarted();
-  });
+  renderingStartedToken =
+      CurrentPlayer()->AddRenderingStarted([weakPage, counted = ModuleObjectCount()] {
+        auto page = weakPage.lock();
+        if (!page) throw Platform::DisconnectedException(u"the main page is gone");
+        page->HandleRenderingStarted();
+      });
 }
 
 // The work item reads the manifest off the UI thread and hands a colour back
 // through the dispatcher; a value that fails to parse ends it through its
 // boundary, with no colour.
 void MainPage::StartSplashColorRead() {
-  auto coreWindow = Required(Windows::UI::Core::CoreWindow::GetForCurrentThread(), u"no core window");
+  auto coreWindow =
+      Required(Windows::UI::Core::CoreWindow::GetForCurrentThread(), u"no core window");
   auto dispatcher = coreWindow->Dispatcher();
   auto page = Platform::RefFrom(this);
-  Windows::System::Threading::ThreadPool::RunAsync([page, dispatcher, counted = ModuleObjectCount()](auto) {
+  Windows::System::Threading::ThreadPool::RunAsync([page, dispatcher,
+                                                    counted = ModuleObjectCount()](auto) {
     const auto color = ReadManifestSplashColor();
     if (!color) return;
-    dispatcher->RunAsync(Windows::UI::Core::CoreDispatcherPriority::Normal,
-                         [page, color = *color, counted = ModuleObjectCount()] { page->ApplySplashColor(color); });
+    dispatcher->RunAsync(
+        Windows::UI::Core::CoreDispatcherPriority::Normal,
+        [page, color = *color, counted = ModuleObjectCount()] { page->ApplySplashColor(color); });
   });
 }
 
@@ -160,10 +168,12 @@ void MainPage::SubscribeToSizeChanges() {
       [page, counted = ModuleObjectCount()](auto, auto) { page->RefreshSplashPlacement(); });
 }
 
-void MainPage::OnNavigatedTo(std::shared_ptr<Windows::UI::Xaml::Navigation::NavigationEventArgs> e) {
+void MainPage::OnNavigatedTo(
+    std::shared_ptr<Windows::UI::Xaml::Navigation::NavigationEventArgs> e) {
   auto parameter = Required(e, u"no navigation arguments")->Parameter();
   if (!parameter) return;
-  splashScreen = Platform::safe_cast<Windows::ApplicationModel::Activation::SplashScreen>(parameter);
+  splashScreen =
+      Platform::safe_cast<Windows::ApplicationModel::Activation::SplashScreen>(parameter);
   RefreshSplashPlacement();
 }
 

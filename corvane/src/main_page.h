@@ -45,19 +45,26 @@ class MainPage : public Windows::UI::Xaml::Controls::Page,
 
   // Read-only views of the page's state.
   bool ContentLoaded() const { return contentLoaded; }
-  std::shared_ptr<Windows::UI::Xaml::Controls::SwapChainPanel> RenderPanel() const { return renderPanel; }
-  std::shared_ptr<Windows::UI::Xaml::Controls::Panel> SplashContainer() const { return splashContainer; }
+  std::shared_ptr<Windows::UI::Xaml::Controls::SwapChainPanel> RenderPanel() const {
+    return renderPanel;
+  }
+  std::shared_ptr<Windows::UI::Xaml::Controls::Panel> SplashContainer() const {
+    return splashContainer;
+  }
   std::shared_ptr<Windows::UI::Xaml::FrameworkElement> SplashImage() const { return splashImage; }
   std::shared_ptr<Windows::ApplicationModel::Activation::SplashScreen> CurrentSplashScreen() const {
     return splashScreen;
   }
-  Windows::Foundation::EventRegistrationToken RenderingStartedToken() const { return renderingStartedToken; }
+  Windows::Foundation::EventRegistrationToken RenderingStartedToken() const {
+    return renderingStartedToken;
+  }
   Windows::Foundation::EventRegistrationToken SizeChangedToken() const { return sizeChangedToken; }
 
  protected:
   // A SplashScreen parameter replaces the page's splash screen and moves the
   // image; without a parameter the constructor's splash screen stays.
-  void OnNavigatedTo(std::shared_ptr<Windows::UI::Xaml::Navigation::NavigationEventArgs> e) override;
+  void OnNavigatedTo(
+      std::shared_ptr<Windows::UI::Xaml::Navigation::NavigationEventArgs> e) override;
 
  private:
   void RequireConnectedElements() const;

@@ -12,8 +12,8 @@
 namespace Corvane {
 namespace {
 
-using GetActivationFactoryFunction = HRESULT (*)(const Platform::String*,
-                                                 std::shared_ptr<Windows::Foundation::IActivationFactory>*);
+using GetActivationFactoryFunction =
+    HRESULT (*)(const Platform::String*, std::shared_ptr<Windows::Foundation::IActivationFactory>*);
 using CanUnloadNowFunction = HRESULT (*)();
 
 // `name` as the program exports it: null when the global lookup finds it
@@ -22,8 +22,8 @@ void* OwnExport(const char* name) {
   void* symbol = dlsym(RTLD_DEFAULT, name);
   Dl_info found{};
   Dl_info self{};
-  if (!symbol || !dladdr(symbol, &found) ||
-      !dladdr(reinterpret_cast<void*>(&OwnExport), &self) || found.dli_fbase != self.dli_fbase) {
+  if (!symbol || !dladdr(symbol, &found) || !dladdr(reinterpret_cast<void*>(&OwnExport), &self) ||
+      found.dli_fbase != self.dli_fbase) {
     return nullptr;
   }
   return symbol;
@@ -45,12 +45,15 @@ int QueryExports(const std::string& activatableClassId, std::FILE* out) {
   using Event = Platform::Trace::Event;
   bool allExported = true;
 
-  if (auto get = reinterpret_cast<GetActivationFactoryFunction>(OwnExport("DllGetActivationFactory"))) {
+  if (auto get =
+          reinterpret_cast<GetActivationFactoryFunction>(OwnExport("DllGetActivationFactory"))) {
     const Platform::String id = Platform::FromUtf8(activatableClassId);
     std::shared_ptr<Windows::Foundation::IActivationFactory> factory;
     const HRESULT result = get(&id, &factory);
-    Print(out, Event{{"export", "DllGetActivationFactory"}, {"class", activatableClassId},
-                     {"result", ResultText(result)}, {"factory", factory != nullptr}});
+    Print(out, Event{{"export", "DllGetActivationFactory"},
+                     {"class", activatableClassId},
+                     {"result", ResultText(result)},
+                     {"factory", factory != nullptr}});
   } else {
     allExported = false;
     Print(out, Event{{"export", "DllGetActivationFactory"}, {"exported", false}});

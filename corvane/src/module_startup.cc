@@ -15,8 +15,8 @@ std::atomic<int> runtimeDataValue{StartupModeExecutable};
 // Mode 3 (designer) initialises the runtime with 0, anything else with 2;
 // the mode then holds that value until the runtime data is released.
 void AttachProcess() {
-  const int value = startupMode.load() == StartupModeDesigner ? StartupModeNone
-                                                              : StartupModeExecutable;
+  const int value =
+      startupMode.load() == StartupModeDesigner ? StartupModeNone : StartupModeExecutable;
   startupMode.store(value);
   runtimeDataValue.store(value);
   Platform::Details::InitializeData(value);

@@ -12,8 +12,11 @@ bool Is(const Platform::Trace::Event& event, const char* name, const char* eleme
 Platform::Trace::Event PresentTraceEvent(const Platform::Trace::Event& event) {
   using Event = Platform::Trace::Event;
   if (Is(event, "element.arranged", "splashImage")) {
-    return Event{{"event", "splash.image"}, {"x", event["x"]}, {"y", event["y"]},
-                 {"width", event["width"]}, {"height", event["height"]}};
+    return Event{{"event", "splash.image"},
+                 {"x", event["x"]},
+                 {"y", event["y"]},
+                 {"width", event["width"]},
+                 {"height", event["height"]}};
   }
   if (Is(event, "panel.background", "splashContainer")) {
     return Event{{"event", "splash.background"}, {"color", event["color"]}};

@@ -27,8 +27,8 @@ std::shared_ptr<XamlTypeInfoProvider::IXamlType> XamlTypeInfoProvider::BuildType
   if (row->flags & TypeFlagSystem) return Platform::ref_new<XamlSystemBaseType>(name);
 
   auto baseType = FindTypeByIndex(row->baseTypeIndex);
-  auto type = Platform::ref_new<XamlUserType>(Platform::RefFrom(this), Platform::String(row->typeName),
-                                              std::move(baseType));
+  auto type = Platform::ref_new<XamlUserType>(Platform::RefFrom(this),
+                                              Platform::String(row->typeName), std::move(baseType));
   type->CopyRow(*row);
   type->SetBoxedType(FindTypeByIndex(row->boxedTypeIndex));
   return type;
@@ -108,8 +108,8 @@ std::shared_ptr<XamlTypeInfoProvider::IXamlType> XamlTypeInfoProvider::AskExtraP
   return AskExtraProviders([&](IXamlMetadataProvider& p) { return p.GetXamlType(name); });
 }
 
-std::shared_ptr<XamlTypeInfoProvider::IXamlType>
-XamlTypeInfoProvider::AskExtraProvidersByTypeName(const TypeName& type) {
+std::shared_ptr<XamlTypeInfoProvider::IXamlType> XamlTypeInfoProvider::AskExtraProvidersByTypeName(
+    const TypeName& type) {
   return AskExtraProviders([&](IXamlMetadataProvider& p) { return p.GetXamlType(type); });
 }
 

@@ -27,9 +27,8 @@ static_assert(IndexMatchesNames(), "TypeLengthIndex does not match the row names
 }  // namespace
 
 const TypeTableEntry* LookUpTypeEntry(std::u16string_view name) {
-  return LookUpTypeEntryWith(name, [](std::u16string_view a, std::u16string_view b) {
-    return a == b;
-  });
+  return LookUpTypeEntryWith(name,
+                             [](std::u16string_view a, std::u16string_view b) { return a == b; });
 }
 
 }  // namespace XamlTypeInfo::InfoProvider

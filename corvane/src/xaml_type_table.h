@@ -15,16 +15,15 @@ using ActivatorFunction = Platform::ObjectRef (*)();
 using AddToVectorFunction = void (*)(const Platform::ObjectRef& instance,
                                      const Platform::ObjectRef& item);
 using AddToMapFunction = void (*)(const Platform::ObjectRef& instance,
-                                  const Platform::ObjectRef& key,
-                                  const Platform::ObjectRef& item);
-using CreateFromStringFunction = Platform::ObjectRef (*)(
-    const std::shared_ptr<Windows::UI::Xaml::Markup::IXamlType>& type,
-    const Platform::String& text);
+                                  const Platform::ObjectRef& key, const Platform::ObjectRef& item);
+using CreateFromStringFunction =
+    Platform::ObjectRef (*)(const std::shared_ptr<Windows::UI::Xaml::Markup::IXamlType>& type,
+                            const Platform::String& text);
 
 enum TypeFlags : std::uint32_t {
-  TypeFlagLocal = 0x01,            // defined by this program; a placeholder row stays ours
-  TypeFlagSystem = 0x02,           // a framework type: build a XamlSystemBaseType
-  TypeFlagPlaceholder = 0x04,      // extra providers may supply the type instead
+  TypeFlagLocal = 0x01,        // defined by this program; a placeholder row stays ours
+  TypeFlagSystem = 0x02,       // a framework type: build a XamlSystemBaseType
+  TypeFlagPlaceholder = 0x04,  // extra providers may supply the type instead
   TypeFlagBindable = 0x08,
   TypeFlagMarkupExtension = 0x10,
 };
@@ -36,10 +35,10 @@ struct TypeTableEntry {
   AddToVectorFunction collectionAdd;
   AddToMapFunction dictionaryAdd;
   CreateFromStringFunction fromStringConverter;
-  std::int32_t baseTypeIndex;       // -1: none
+  std::int32_t baseTypeIndex;  // -1: none
   Windows::UI::Xaml::Interop::TypeKind kind;
   std::uint32_t flags;
-  std::int32_t boxedTypeIndex;      // -1: none
+  std::int32_t boxedTypeIndex;  // -1: none
 };
 
 inline constexpr std::uint32_t TypeTableRowCount = 3;
@@ -47,12 +46,12 @@ inline constexpr std::uint32_t TypeTableRowCount = 3;
 inline constexpr std::uint32_t TypeNameLengthLimit = 37;
 
 inline constexpr TypeTableEntry TypeTable[TypeTableRowCount] = {
-    {u"Corvane.MainPage", u"", &Corvane::ActivateMainPage, nullptr, nullptr, nullptr,
-     1, Windows::UI::Xaml::Interop::TypeKind::Custom, TypeFlagLocal, -1},
-    {u"Windows.UI.Xaml.Controls.Page", u"", nullptr, nullptr, nullptr, nullptr,
-     -1, Windows::UI::Xaml::Interop::TypeKind::Metadata, TypeFlagSystem, -1},
-    {u"Windows.UI.Xaml.Controls.UserControl", u"", nullptr, nullptr, nullptr, nullptr,
-     -1, Windows::UI::Xaml::Interop::TypeKind::Metadata, TypeFlagSystem, -1},
+    {u"Corvane.MainPage", u"", &Corvane::ActivateMainPage, nullptr, nullptr, nullptr, 1,
+     Windows::UI::Xaml::Interop::TypeKind::Custom, TypeFlagLocal, -1},
+    {u"Windows.UI.Xaml.Controls.Page", u"", nullptr, nullptr, nullptr, nullptr, -1,
+     Windows::UI::Xaml::Interop::TypeKind::Metadata, TypeFlagSystem, -1},
+    {u"Windows.UI.Xaml.Controls.UserControl", u"", nullptr, nullptr, nullptr, nullptr, -1,
+     Windows::UI::Xaml::Interop::TypeKind::Metadata, TypeFlagSystem, -1},
 };
 
 // Element n: the first row whose name has n or more code units (the row

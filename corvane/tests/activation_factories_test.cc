@@ -35,14 +35,16 @@ TEST(ActivationFactories, TableHoldsTheTwoClassesInOrder) {
   EXPECT_EQ(page.serverName, nullptr);
   EXPECT_EQ(metadata.serverName, nullptr);
 
-  auto pageFactory = std::dynamic_pointer_cast<Corvane::__MainPageActivationFactory>(MakeFactory(page));
+  auto pageFactory =
+      std::dynamic_pointer_cast<Corvane::__MainPageActivationFactory>(MakeFactory(page));
   ASSERT_NE(pageFactory, nullptr);
   EXPECT_EQ(pageFactory->GetRuntimeClassName(), u"Corvane.__MainPageActivationFactory");
   EXPECT_EQ(pageFactory->GetTrustLevel(), TrustLevel::BaseTrust);
   EXPECT_EQ(pageFactory->GetIids(), std::vector<InterfaceId>{typeid(IActivationFactory)});
 
   auto metadataFactory = std::dynamic_pointer_cast<
-      Corvane::Corvane_XamlTypeInfo::__XamlMetaDataProviderActivationFactory>(MakeFactory(metadata));
+      Corvane::Corvane_XamlTypeInfo::__XamlMetaDataProviderActivationFactory>(
+      MakeFactory(metadata));
   ASSERT_NE(metadataFactory, nullptr);
   EXPECT_EQ(metadataFactory->GetRuntimeClassName(),
             u"Corvane.Corvane_XamlTypeInfo.__XamlMetaDataProviderActivationFactory");

@@ -14,12 +14,14 @@ namespace {
 using namespace Windows::ApplicationModel::Activation;
 using Windows::UI::Xaml::Window;
 
-std::shared_ptr<LaunchActivatedEventArgs> Launch(const char16_t* arguments,
-                                                 std::shared_ptr<SplashScreen> splash = Platform::ref_new<SplashScreen>()) {
+std::shared_ptr<LaunchActivatedEventArgs> Launch(
+    const char16_t* arguments,
+    std::shared_ptr<SplashScreen> splash = Platform::ref_new<SplashScreen>()) {
   return Platform::ref_new<LaunchActivatedEventArgs>(arguments, splash);
 }
 
-std::shared_ptr<FileActivatedEventArgs> Files(std::vector<Platform::String> paths, std::shared_ptr<SplashScreen> splash) {
+std::shared_ptr<FileActivatedEventArgs> Files(std::vector<Platform::String> paths,
+                                              std::shared_ptr<SplashScreen> splash) {
   std::vector<std::shared_ptr<Windows::Storage::IStorageItem>> items;
   for (auto& path : paths) items.push_back(Platform::ref_new<Windows::Storage::StorageFile>(path));
   return Platform::ref_new<FileActivatedEventArgs>(items, splash);
@@ -39,7 +41,8 @@ TEST_F(Activation, EachKindBecomesThePlayersArgumentString) {
 
   auto protocolSplash = Platform::ref_new<SplashScreen>();
   Deliver(Platform::ref_new<ProtocolActivatedEventArgs>(
-      Platform::ref_new<Windows::Foundation::Uri>(u"corvane://open/level?id=5&mode=hard%20x#start"), protocolSplash));
+      Platform::ref_new<Windows::Foundation::Uri>(u"corvane://open/level?id=5&mode=hard%20x#start"),
+      protocolSplash));
   EXPECT_EQ(app->GetSplashScreen(), protocolSplash);
 
   auto fileSplash = Platform::ref_new<SplashScreen>();
@@ -49,13 +52,14 @@ TEST_F(Activation, EachKindBecomesThePlayersArgumentString) {
   Deliver(Files({u"C:\\semi;colon.txt"}, fileSplash));
 
   Deliver(Platform::ref_new<ShareTargetActivatedEventArgs>(Platform::ref_new<SplashScreen>()));
-  EXPECT_EQ(app->GetSplashScreen(), fileSplash) << "another kind leaves the splash screen as it was";
+  EXPECT_EQ(app->GetSplashScreen(), fileSplash)
+      << "another kind leaves the splash screen as it was";
   Deliver(Launch(u"-level 5 \"quoted\""));
 
   EXPECT_EQ(Values("player.arguments"),
             (std::vector<std::string>{"", "Uri=corvane://open/level?id=5&mode=hard%20x#start",
-                                      "File=C:\\a.txt;D:\\b c.txt", "File=", "File=C:\\semi;colon.txt", "",
-                                      "-level 5 \"quoted\""}));
+                                      "File=C:\\a.txt;D:\\b c.txt", "File=",
+                                      "File=C:\\semi;colon.txt", "", "-level 5 \"quoted\""}));
   EXPECT_FALSE(Platform::StandIn::ActivationFailure());
 }
 
@@ -76,7 +80,8 @@ TEST_F(Activation, FirstLaunchBuildsFrameAndPageAndActivatesTheWindowTwice) {
   EXPECT_EQ(frame->Content()->GetRuntimeClassName(), u"Corvane.MainPage");
   EXPECT_EQ(CorvaneTest::Registrations(),
             std::vector<Corvane::HeaderUpdateCallbackFunction>{&Corvane::HeaderUpdateCallback});
-  EXPECT_EQ(Corvane::CachedView(), Windows::UI::ViewManagement::ApplicationView::GetForCurrentView());
+  EXPECT_EQ(Corvane::CachedView(),
+            Windows::UI::ViewManagement::ApplicationView::GetForCurrentView());
   EXPECT_TRUE(Corvane::CachedView()->SuppressSystemOverlays());
 }
 
@@ -85,7 +90,8 @@ TEST_F(Activation, LaterActivationsReuseTheFrameButReachThePlayerAndRegisterAgai
   Deliver(Launch(u"first"));
   auto frame = Window::Current()->Content();
   Deliver(Launch(u"second"));
-  Deliver(Platform::ref_new<ProtocolActivatedEventArgs>(Platform::ref_new<Windows::Foundation::Uri>(u"x:y"), nullptr));
+  Deliver(Platform::ref_new<ProtocolActivatedEventArgs>(
+      Platform::ref_new<Windows::Foundation::Uri>(u"x:y"), nullptr));
   const auto names = EventNames();
   EXPECT_EQ(Window::Current()->Content(), frame);
   EXPECT_EQ(Count(names, "window.content"), 1u);
@@ -104,8 +110,8 @@ TEST_F(Activation, AReadyPlayerOrForeignContentGetsNoNewFrame) {
   Platform::Trace::Clear();
   Deliver(Launch(u"again"));
   EXPECT_EQ(Window::Current()->Content(), nullptr);
-  EXPECT_EQ(EventNames(), (std::vector<std::string>{"view.suppresssystemoverlays", "player.arguments",
-                                                    "window.activated"}));
+  EXPECT_EQ(EventNames(), (std::vector<std::string>{"view.suppresssystemoverlays",
+                                                    "player.arguments", "window.activated"}));
   // Content that is not a frame is an invalid cast, after the hand-over.
   Window::Current()->Content(Platform::ref_new<Windows::UI::Xaml::Controls::Grid>());
   Deliver(Launch(u"third"));

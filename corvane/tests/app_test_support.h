@@ -47,7 +47,8 @@ class AppFixture : public ::testing::Test {
   }
 
   // Delivers the activation and runs the UI loop until it is idle.
-  static void Deliver(std::shared_ptr<Windows::ApplicationModel::Activation::IActivatedEventArgs> args) {
+  static void Deliver(
+      std::shared_ptr<Windows::ApplicationModel::Activation::IActivatedEventArgs> args) {
     Platform::StandIn::Activate(std::move(args));
     Platform::StandIn::RunUntilIdle();
   }

@@ -33,7 +33,8 @@ TEST_F(AppTypeInfo, FirstLaunchNavigatesThroughTheApplicationsTypeTable) {
   auto app = StartApp();
   EXPECT_EQ(app->TypeInfoProvider(), nullptr) << "no type question before the navigation";
   Deliver(Launch());
-  ASSERT_FALSE(Platform::StandIn::ActivationFailure()) << Platform::StandIn::ActivationFailure()->message;
+  ASSERT_FALSE(Platform::StandIn::ActivationFailure())
+      << Platform::StandIn::ActivationFailure()->message;
 
   // The navigation asked the application's provider, which built the page's
   // record from the table and resolved its base type on the way.
@@ -41,7 +42,8 @@ TEST_F(AppTypeInfo, FirstLaunchNavigatesThroughTheApplicationsTypeTable) {
   ASSERT_NE(provider, nullptr);
   EXPECT_EQ(provider->CachedTypeNames(),
             (std::vector<Platform::String>{u"Corvane.MainPage", u"Windows.UI.Xaml.Controls.Page"}));
-  auto frame = Platform::try_cast<Windows::UI::Xaml::Controls::Frame>(Windows::UI::Xaml::Window::Current()->Content());
+  auto frame = Platform::try_cast<Windows::UI::Xaml::Controls::Frame>(
+      Windows::UI::Xaml::Window::Current()->Content());
   ASSERT_NE(frame, nullptr);
   EXPECT_NE(Platform::try_cast<Corvane::MainPage>(frame->Content()), nullptr);
 
@@ -64,7 +66,8 @@ TEST_F(AppTypeInfo, LiveObjectCountReturnsToItsStartWhenTheApplicationEnds) {
     auto app = StartApp();
     EXPECT_EQ(module->GetObjectCount(), start + 1) << "the application counts itself";
     Deliver(Launch());
-    ASSERT_FALSE(Platform::StandIn::ActivationFailure()) << Platform::StandIn::ActivationFailure()->message;
+    ASSERT_FALSE(Platform::StandIn::ActivationFailure())
+        << Platform::StandIn::ActivationFailure()->message;
     // At least the application, its provider and the page; the records of
     // the navigation are gone again.
     EXPECT_GE(module->GetObjectCount(), start + 3);

@@ -23,7 +23,8 @@ TEST(CommandLine, ParsesOneActivationPerRun) {
   EXPECT_EQ(*words->packageFolder, "pkg");
   EXPECT_EQ(words->launchArguments, "-level 5 a b");
   EXPECT_EQ(ParseCommandLine({"--", "--protocol", "x"}, error)->launchArguments, "--protocol x");
-  auto options = ParseCommandLine({"--collector", "http://127.0.0.1:8765", "--package", "pkg", "x"}, error);
+  auto options =
+      ParseCommandLine({"--collector", "http://127.0.0.1:8765", "--package", "pkg", "x"}, error);
   EXPECT_EQ(*options->collectorUrl, "http://127.0.0.1:8765");
   EXPECT_EQ(*options->packageFolder, "pkg");
   EXPECT_EQ(options->launchArguments, "x");
@@ -39,9 +40,12 @@ TEST(CommandLine, ParsesOneActivationPerRun) {
   EXPECT_TRUE(ParseCommandLine({"--file"}, error)->files.empty());
   EXPECT_EQ(ParseCommandLine({"--share-target"}, error)->kind, Kind::ShareTarget);
 
-  for (auto bad : std::vector<std::vector<std::string>>{
-           {"--package"}, {"--collector"}, {"--package", "p", "--collector"},
-           {"--protocol"}, {"--protocol", "a:b", "c"}, {"--share-target", "x"}}) {
+  for (auto bad : std::vector<std::vector<std::string>>{{"--package"},
+                                                        {"--collector"},
+                                                        {"--package", "p", "--collector"},
+                                                        {"--protocol"},
+                                                        {"--protocol", "a:b", "c"},
+                                                        {"--share-target", "x"}}) {
     error.clear();
     EXPECT_FALSE(ParseCommandLine(bad, error)) << bad[0];
     EXPECT_FALSE(error.empty());
@@ -69,15 +73,19 @@ TEST(CommandLine, MakesTheActivationWithASplashScreen) {
 
 TEST(TraceOutput, SplashElementsAreReportedUnderTheirOwnEvents) {
   using Event = Platform::Trace::Event;
-  auto image = Corvane::PresentTraceEvent(Event{{"event", "element.arranged"}, {"element", "splashImage"},
-                                                {"x", 330.0}, {"y", 210.0}, {"width", 620.0}, {"height", 300.0}});
+  auto image = Corvane::PresentTraceEvent(Event{{"event", "element.arranged"},
+                                                {"element", "splashImage"},
+                                                {"x", 330.0},
+                                                {"y", 210.0},
+                                                {"width", 620.0},
+                                                {"height", 300.0}});
   EXPECT_EQ(Platform::Trace::Format(image),
             R"({"event":"splash.image","x":330.0,"y":210.0,"width":620.0,"height":300.0})");
   auto color = Corvane::PresentTraceEvent(
       Event{{"event", "panel.background"}, {"element", "splashContainer"}, {"color", "#FF202020"}});
   EXPECT_EQ(Platform::Trace::Format(color), R"({"event":"splash.background","color":"#FF202020"})");
-  auto removed = Corvane::PresentTraceEvent(
-      Event{{"event", "panel.childremoved"}, {"panel", "renderPanel"}, {"element", "splashContainer"}});
+  auto removed = Corvane::PresentTraceEvent(Event{
+      {"event", "panel.childremoved"}, {"panel", "renderPanel"}, {"element", "splashContainer"}});
   EXPECT_EQ(Platform::Trace::Format(removed), R"({"event":"splash.removed"})");
   const Event other{{"event", "panel.childremoved"}, {"panel", "p"}, {"element", "other"}};
   EXPECT_EQ(Corvane::PresentTraceEvent(other), other);

@@ -24,7 +24,8 @@ std::string ModuleOf(const void* address) {
 }
 
 bool EndsWith(const std::string& text, const std::string& tail) {
-  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+  return text.size() >= tail.size() &&
+         text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 TEST(GameAssemblyImports, BindToGameAssemblyNeverToTheHostsOwnExports) {
@@ -33,9 +34,12 @@ TEST(GameAssemblyImports, BindToGameAssemblyNeverToTheHostsOwnExports) {
   EXPECT_EQ(dlsym(RTLD_DEFAULT, "DllCanUnloadNow"), reinterpret_cast<void*>(&DllCanUnloadNow));
 
   auto& imports = Corvane::GameAssembly();
-  EXPECT_TRUE(EndsWith(ModuleOf(reinterpret_cast<void*>(imports.DllGetActivationFactory)), "libGameAssembly.so"));
-  EXPECT_TRUE(EndsWith(ModuleOf(reinterpret_cast<void*>(imports.DllCanUnloadNow)), "libGameAssembly.so"));
-  EXPECT_TRUE(EndsWith(ModuleOf(reinterpret_cast<void*>(imports.SetHeaderUpdateCallback)), "libGameAssembly.so"));
+  EXPECT_TRUE(EndsWith(ModuleOf(reinterpret_cast<void*>(imports.DllGetActivationFactory)),
+                       "libGameAssembly.so"));
+  EXPECT_TRUE(
+      EndsWith(ModuleOf(reinterpret_cast<void*>(imports.DllCanUnloadNow)), "libGameAssembly.so"));
+  EXPECT_TRUE(EndsWith(ModuleOf(reinterpret_cast<void*>(imports.SetHeaderUpdateCallback)),
+                       "libGameAssembly.so"));
 
   // GameAssembly's answers come back unchanged, even for the host's classes.
   std::shared_ptr<Windows::Foundation::IActivationFactory> factory;

@@ -34,7 +34,8 @@ std::vector<double> PlacementOf(const std::shared_ptr<FrameworkElement>& image) 
 std::vector<std::string> SplashEvents(const std::string& name, const char* field = nullptr) {
   std::vector<std::string> values;
   for (auto& event : Platform::Trace::EventsNamed(name)) {
-    if (event.value("element", "") == "splashContainer") values.push_back(field ? event.value(field, "") : name);
+    if (event.value("element", "") == "splashContainer")
+      values.push_back(field ? event.value(field, "") : name);
   }
   return values;
 }
@@ -43,7 +44,8 @@ std::vector<std::string> SplashColors() { return SplashEvents("panel.background"
 std::size_t SplashRemovals() { return SplashEvents("panel.childremoved").size(); }
 
 std::string BrushColor(const std::shared_ptr<MainPage>& page) {
-  auto brush = Platform::safe_cast<Windows::UI::Xaml::Media::SolidColorBrush>(page->SplashContainer()->Background());
+  auto brush = Platform::safe_cast<Windows::UI::Xaml::Media::SolidColorBrush>(
+      page->SplashContainer()->Background());
   return brush ? Windows::UI::Xaml::FormatColor(brush->Color()) : "none";
 }
 
@@ -112,13 +114,15 @@ TEST_F(MainPageTest, ConstructionHandsOverPanelAndWindowAndPlacesTheImageFromThe
   auto page = LaunchPage();
   ASSERT_NE(page, nullptr);
   auto player = AppCallbacks::CurrentPlayer();
-  EXPECT_EQ(page->NavigationCacheMode(), Windows::UI::Xaml::Navigation::NavigationCacheMode::Required);
+  EXPECT_EQ(page->NavigationCacheMode(),
+            Windows::UI::Xaml::Navigation::NavigationCacheMode::Required);
   EXPECT_TRUE(player->GetPlayerReady());
   auto names = EventNames();
   const auto panelAttached = std::find(names.begin(), names.end(), "player.panelattached");
   const auto windowAttached = std::find(names.begin(), names.end(), "player.windowattached");
   const auto completed = std::find(names.begin(), names.end(), "player.attachcompleted");
-  EXPECT_TRUE(panelAttached < windowAttached && windowAttached < completed && completed != names.end());
+  EXPECT_TRUE(panelAttached < windowAttached && windowAttached < completed &&
+              completed != names.end());
   EXPECT_EQ(player->RenderingStartedSubscriptions(), 1u);
   EXPECT_EQ(Window::Current()->SizeChanged.Count(), 1u);
   EXPECT_NE(page->RenderingStartedToken().Value, 0);
@@ -154,7 +158,8 @@ TEST_F(MainPageTest, SizeChangesMoveTheImageUntilRenderingStartsAndASecondStartR
   EXPECT_EQ(Window::Current()->SizeChanged.Count(), 0u);
   const auto renderingToken = page->RenderingStartedToken().Value;
   EXPECT_NE(renderingToken, 0);
-  EXPECT_EQ(player->RenderingStartedSubscriptions(), 1u) << "the rendering-started subscription stays";
+  EXPECT_EQ(player->RenderingStartedSubscriptions(), 1u)
+      << "the rendering-started subscription stays";
 
   Platform::StandIn::ResizeWindow(800, 600);
   EXPECT_EQ(PlacementOf(image), (std::vector<double>{190.5, 150.5, 620, 300}));
@@ -199,8 +204,11 @@ TEST_F(MainPageTest, WithoutASplashScreenTheMarkupPlacementStaysUntilANavigation
 
 TEST_F(MainPageTest, TheManifestColourPaintsTheContainerAndBadValuesLeaveTheMarkupBackground) {
   const std::vector<std::pair<const char*, const char*>> cases = {
-      {"#1E3A5F", "#FF1E3A5F"},  {"transparent", "#00000000"}, {"#7F112233", "#FF112233"},
-      {"white", nullptr},        {"", nullptr},
+      {"#1E3A5F", "#FF1E3A5F"},
+      {"transparent", "#00000000"},
+      {"#7F112233", "#FF112233"},
+      {"white", nullptr},
+      {"", nullptr},
       {"#80FF8000", nullptr},  // out of range: the work item ends with the failure
       {"#XYZ", nullptr},       // invalid argument: likewise
       {"missing", nullptr},
@@ -213,7 +221,9 @@ TEST_F(MainPageTest, TheManifestColourPaintsTheContainerAndBadValuesLeaveTheMark
     }
     auto page = LaunchPage();
     ASSERT_NE(page, nullptr) << value;
-    EXPECT_EQ(SplashColors(), expected ? std::vector<std::string>{expected} : std::vector<std::string>{}) << value;
+    EXPECT_EQ(SplashColors(),
+              expected ? std::vector<std::string>{expected} : std::vector<std::string>{})
+        << value;
     EXPECT_EQ(BrushColor(page), expected ? expected : "#FF202020") << value;
     EXPECT_FALSE(Platform::StandIn::ActivationFailure()) << value;
     Platform::StandIn::Reset();
@@ -263,7 +273,8 @@ TEST_F(MainPageTest, DestructionRemovesOnlyTheSubscriptionsStillRegistered) {
   Window::Current()->Content(nullptr);
   EXPECT_TRUE(page.expired());
   EXPECT_EQ(player->RenderingStartedSubscriptions(), 0u);
-  EXPECT_EQ(module->GetObjectCount(), count - 2) << "the page and its rendering-started delegate counted out";
+  EXPECT_EQ(module->GetObjectCount(), count - 2)
+      << "the page and its rendering-started delegate counted out";
 }
 
 TEST_F(MainPageTest, TheRenderingStartedDelegateHoldsThePageWeakly) {
@@ -274,7 +285,8 @@ TEST_F(MainPageTest, TheRenderingStartedDelegateHoldsThePageWeakly) {
 
   // Another player becomes CurrentPlayer, so the page's destruction cannot
   // reach the first player's subscription.
-  auto second = Platform::safe_cast<AppCallbacks>(Platform::ActivateInstance(u"EnginePlayer.AppCallbacks"));
+  auto second =
+      Platform::safe_cast<AppCallbacks>(Platform::ActivateInstance(u"EnginePlayer.AppCallbacks"));
   page.reset();
   Window::Current()->Content(nullptr);
   ASSERT_TRUE(weak.expired()) << "the player's subscription does not keep the page alive";
@@ -289,9 +301,11 @@ TEST_F(MainPageTest, ConstructionFailsCleanlyOnMissingOrBadMarkup) {
   const std::vector<std::pair<const char*, std::string>> cases = {
       {nullptr, "cannot read markup ms-appx:///MainPage.xaml"},
       {"<Page><SwapChainPanel></Page>", "ms-appx:///MainPage.xaml: "},
-      {"<Page><SwapChainPanel x:ConnectionId=\"2\"><Canvas x:ConnectionId=\"3\"/></SwapChainPanel></Page>",
+      {"<Page><SwapChainPanel x:ConnectionId=\"2\"><Canvas "
+       "x:ConnectionId=\"3\"/></SwapChainPanel></Page>",
        "declares no splashImage (connection 4)"},
-      {"<Page><Canvas x:ConnectionId=\"2\"/></Page>", "connection 2 (renderPanel) must be a SwapChainPanel"},
+      {"<Page><Canvas x:ConnectionId=\"2\"/></Page>",
+       "connection 2 (renderPanel) must be a SwapChainPanel"},
   };
   for (auto& [markup, message] : cases) {
     if (markup) {

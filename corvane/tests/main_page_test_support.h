@@ -45,8 +45,9 @@ class PackageFolder {
 
   // A manifest whose splash screen declares `value` as its colour.
   void WriteManifest(const std::string& value) const {
-    Write("AppxManifest.xml", "<Package><uap:SplashScreen Image=\"Assets\\SplashScreen.png\" BackgroundColor=\"" +
-                                  value + "\" /></Package>");
+    Write("AppxManifest.xml",
+          "<Package><uap:SplashScreen Image=\"Assets\\SplashScreen.png\" BackgroundColor=\"" +
+              value + "\" /></Package>");
   }
 
  private:
@@ -58,7 +59,8 @@ class PageFixture : public AppFixture {
  protected:
   // The main page the window's frame shows, or null.
   static std::shared_ptr<Corvane::MainPage> ShownPage() {
-    auto frame = Platform::try_cast<Windows::UI::Xaml::Controls::Frame>(Windows::UI::Xaml::Window::Current()->Content());
+    auto frame = Platform::try_cast<Windows::UI::Xaml::Controls::Frame>(
+        Windows::UI::Xaml::Window::Current()->Content());
     return frame ? Platform::try_cast<Corvane::MainPage>(frame->Content()) : nullptr;
   }
 
@@ -68,7 +70,8 @@ class PageFixture : public AppFixture {
       std::shared_ptr<Windows::ApplicationModel::Activation::SplashScreen> splash =
           Platform::ref_new<Windows::ApplicationModel::Activation::SplashScreen>()) {
     StartApp();
-    Deliver(Platform::ref_new<Windows::ApplicationModel::Activation::LaunchActivatedEventArgs>(u"", splash));
+    Deliver(Platform::ref_new<Windows::ApplicationModel::Activation::LaunchActivatedEventArgs>(
+        u"", splash));
     return ShownPage();
   }
 

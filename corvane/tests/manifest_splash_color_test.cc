@@ -26,8 +26,8 @@ std::string Outcome(const std::function<std::optional<SplashColor>()>& read) {
     if (!color) return "none";
     Windows::UI::Color argb = Corvane::ToPlatformColor(*color);
     char text[32];
-    std::snprintf(text, sizeof text, "%s#%02X%02X%02X%02X", color->transparent ? "transparent " : "",
-                  argb.A, argb.R, argb.G, argb.B);
+    std::snprintf(text, sizeof text, "%s#%02X%02X%02X%02X",
+                  color->transparent ? "transparent " : "", argb.A, argb.R, argb.G, argb.B);
     return text;
   } catch (const std::invalid_argument& e) {
     return std::string("invalid_argument: ") + e.what();

@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "activation_factories.h"
-#include "module.h"
 #include "game_assembly_imports.h"
+#include "module.h"
 #include "module_exports.h"
 #include "xaml_type_test_support.h"
 
@@ -58,9 +58,8 @@ TEST(ModuleExports, ForwardsPassArgumentsAndAnswersUnchanged) {
 
   // Even the host's own class names get GameAssembly's answer, not a
   // factory from the host's registration table.
-  for (const Platform::String id : {u"Corvane.MainPage",
-                                    u"Corvane.Corvane_XamlTypeInfo.XamlMetaDataProvider",
-                                    u"Game.Thing"}) {
+  for (const Platform::String id :
+       {u"Corvane.MainPage", u"Corvane.Corvane_XamlTypeInfo.XamlMetaDataProvider", u"Game.Thing"}) {
     ScriptedGameAssembly::answer = REGDB_E_CLASSNOTREG;
     ScriptedGameAssembly::factory = nullptr;
     std::shared_ptr<IActivationFactory> factory;

@@ -29,11 +29,13 @@ TEST_F(TitleBridge, TitleIsThePrefixFollowedByTheDecodedText) {
   const std::vector<std::pair<const char*, Platform::String>> cases = {
       {"", kPrefix},
       {"Level 5", kPrefix + u"Level 5"},
-      {"\xC3\xA9", kPrefix + u"\u00E9"},                           // é, not 0xFFC3 0xFFA9
+      {"\xC3\xA9", kPrefix + u"\u00E9"},  // é, not 0xFFC3 0xFFA9
       {"Caf\xC3\xA9 \xF0\x9F\x8E\xAE", kPrefix + u"Caf\u00E9 \U0001F3AE"},
-      {"a\xFF" "b", kPrefix + u"a\uFFFDb"},                        // invalid byte
-      {"end\xE2\x82", kPrefix + u"end\uFFFD"},                     // truncated sequence
-      {"\xC0\xAF", kPrefix + u"\uFFFD\uFFFD"},                     // overlong
+      {"a\xFF"
+       "b",
+       kPrefix + u"a\uFFFDb"},                  // invalid byte
+      {"end\xE2\x82", kPrefix + u"end\uFFFD"},  // truncated sequence
+      {"\xC0\xAF", kPrefix + u"\uFFFD\uFFFD"},  // overlong
       {nullptr, kPrefix},
   };
   for (auto& [text, expected] : cases) {

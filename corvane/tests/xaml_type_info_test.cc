@@ -215,7 +215,7 @@ TEST_F(XamlTypes, ExtraProviderAnswersAreCachedUnderTheirOwnName) {
   EXPECT_EQ(provider->FindTypeByName(u"Game.Alias"), widget);
   EXPECT_EQ(provider->FindTypeByName(u"Game.Widget"), widget);  // from the cache
   EXPECT_EQ(extra->askedByName, 1);
-  EXPECT_EQ(provider->FindTypeByName(u"Game.Alias"), widget);   // not cached under the alias
+  EXPECT_EQ(provider->FindTypeByName(u"Game.Alias"), widget);  // not cached under the alias
   EXPECT_EQ(extra->askedByName, 2);
 }
 
@@ -272,7 +272,9 @@ TEST_F(XamlTypes, ExtraProviderFailureIsRaisedAndLeavesTheCacheUsable) {
   auto page = provider->FindTypeByName(PageName);
 
   EXPECT_THROW(provider->FindTypeByName(u"Game.Widget"), Platform::DisconnectedException);
-  EXPECT_EQ(Platform::CallBoundary([&] { provider->FindTypeByTypeName({u"Game.Widget", TypeKind::Custom}); }),
+  EXPECT_EQ(Platform::CallBoundary([&] {
+              provider->FindTypeByTypeName({u"Game.Widget", TypeKind::Custom});
+            }),
             RPC_E_DISCONNECTED);
   // The lock was released on the way out: another thread gets through.
   std::shared_ptr<IXamlType> fromOtherThread;

@@ -16,11 +16,17 @@ TEST(XamlTypeLookup, FindsExactlyTheThreeNames) {
   EXPECT_EQ(LookUpTypeEntry(u"Windows.UI.Xaml.Controls.Page"), &TypeTable[1]);
   EXPECT_EQ(LookUpTypeEntry(u"Windows.UI.Xaml.Controls.UserControl"), &TypeTable[2]);
 
-  const std::u16string_view misses[] = {
-      u"corvane.mainpage", u"Corvane.Mainpage", u"CORVANE.MAINPAGE", u"Corvane.MainPage ",
-      u" Corvane.MainPage", u"Corvane.MainPag", u"Corvane.MainPagf",
-      u"Windows.UI.Xaml.Controls.page", u"Windows.UI.Xaml.Controls.UserControL", u"MainPage",
-      std::u16string_view(u"Corvane.MainPage\0", 17)};
+  const std::u16string_view misses[] = {u"corvane.mainpage",
+                                        u"Corvane.Mainpage",
+                                        u"CORVANE.MAINPAGE",
+                                        u"Corvane.MainPage ",
+                                        u" Corvane.MainPage",
+                                        u"Corvane.MainPag",
+                                        u"Corvane.MainPagf",
+                                        u"Windows.UI.Xaml.Controls.page",
+                                        u"Windows.UI.Xaml.Controls.UserControL",
+                                        u"MainPage",
+                                        std::u16string_view(u"Corvane.MainPage\0", 17)};
   for (auto miss : misses) {
     EXPECT_EQ(LookUpTypeEntry(miss), nullptr) << std::string(miss.begin(), miss.end());
   }
@@ -43,10 +49,10 @@ TEST(XamlTypeLookup, ComparesOnlyRowsOfTheNamesLength) {
   EXPECT_EQ(comparisons(u"Windows.UI.Xaml.Controls.UserControlX"), 0);
   EXPECT_EQ(comparisons(std::u16string(4096, u'W')), 0);
   // Each length reaches only its own rows.
-  EXPECT_EQ(comparisons(u"Corvane.MainPagX"), 1);                       // 16
-  EXPECT_EQ(comparisons(u"Corvane.MainPageX"), 0);                      // 17: no row
-  EXPECT_EQ(comparisons(u"Windows.UI.Xaml.Controls.Pagf"), 1);          // 29
-  EXPECT_EQ(comparisons(u"Windows.UI.Xaml.Controls.UserControX"), 1);   // 36
+  EXPECT_EQ(comparisons(u"Corvane.MainPagX"), 1);                      // 16
+  EXPECT_EQ(comparisons(u"Corvane.MainPageX"), 0);                     // 17: no row
+  EXPECT_EQ(comparisons(u"Windows.UI.Xaml.Controls.Pagf"), 1);         // 29
+  EXPECT_EQ(comparisons(u"Windows.UI.Xaml.Controls.UserControX"), 1);  // 36
   EXPECT_EQ(comparisons(u""), 0);
 }
 

@@ -22,8 +22,8 @@ inline Platform::ObjectRef NewObject() { return std::make_shared<PlainObject>();
 // another metadata provider answers with.
 inline std::shared_ptr<IXamlType> MakeForeignType(const char16_t* name, bool constructible) {
   XamlTypeInfo::InfoProvider::TypeTableEntry row{
-      name, u"", constructible ? &NewObject : nullptr, nullptr, nullptr, nullptr,
-      -1, Windows::UI::Xaml::Interop::TypeKind::Custom, 0, -1};
+      name,    u"", constructible ? &NewObject : nullptr,         nullptr, nullptr,
+      nullptr, -1,  Windows::UI::Xaml::Interop::TypeKind::Custom, 0,       -1};
   auto type = Platform::ref_new<XamlTypeInfo::InfoProvider::XamlUserType>(nullptr, name, nullptr);
   type->CopyRow(row);
   return type;

@@ -123,9 +123,8 @@ OSTREL_API void Tavi_SetAttribution(const char* attribution);
 
 /* Sets the application identity, in this order: application identifier,
  * package name, title, version name, version code. */
-OSTREL_API void Tavi_SetAppData(const char* appId, const char* packageName,
-                                const char* title, const char* versionName,
-                                const char* versionCode);
+OSTREL_API void Tavi_SetAppData(const char* appId, const char* packageName, const char* title,
+                                const char* versionName, const char* versionCode);
 
 /* Sets the device locale code, e.g. "en-US". The first five-character code
  * also sets the language ("en") and country ("US") for the session. */
@@ -153,11 +152,9 @@ OSTREL_API void Tavi_EventTutorialFinish(void);
  * texts are accepted for compatibility and not used. Of validated and
  * sandbox only the low byte is read (1 true, 0 false). Price and amount are
  * stored as given; null texts read as "". */
-OSTREL_API void Tavi_EventPurchase(const char* unused1, const char* unused2,
-                                   double price, const char* currency,
-                                   const char* sku, int32_t amount,
-                                   int32_t validated, const char* name,
-                                   int32_t sandbox);
+OSTREL_API void Tavi_EventPurchase(const char* unused1, const char* unused2, double price,
+                                   const char* currency, const char* sku, int32_t amount,
+                                   int32_t validated, const char* name, int32_t sandbox);
 
 /* Records a custom event named `name`. `attributes` is JSON text: each
  * member of an object (in key order), each element of an array (keys "0",

@@ -100,8 +100,8 @@ OSTREL_API void Tavi_SetAttribution(const char* attribution) {
 
 OSTREL_API void Tavi_SetAppData(const char* appId, const char* packageName, const char* title,
                                 const char* versionName, const char* versionCode) {
-  const char* texts[] = {OrEmpty(appId), OrEmpty(packageName), OrEmpty(title),
-                         OrEmpty(versionName), OrEmpty(versionCode)};
+  const char* texts[] = {OrEmpty(appId), OrEmpty(packageName), OrEmpty(title), OrEmpty(versionName),
+                         OrEmpty(versionCode)};
   WithServices([&](ServicesClient& services) {
     services.SetAppData(texts[0], texts[1], texts[2], texts[3], texts[4]);
   });
@@ -115,9 +115,8 @@ OSTREL_API void Tavi_SetDeviceLocale(const char* localeCode) {
 OSTREL_API void Tavi_SetPlatform(const char* name, const char* version) {
   const char* platformName = OrEmpty(name);
   const char* platformVersion = OrEmpty(version);
-  WithServices([&](ServicesClient& services) {
-    services.SetPlatform(platformName, platformVersion);
-  });
+  WithServices(
+      [&](ServicesClient& services) { services.SetPlatform(platformName, platformVersion); });
 }
 
 OSTREL_API void Tavi_Event_LevelUp(int32_t level) {
@@ -141,16 +140,15 @@ OSTREL_API void Tavi_EventTutorialFinish(void) {
 }
 
 // The first two texts are part of the interface but carry nothing.
-OSTREL_API void Tavi_EventPurchase(const char* /*unused1*/, const char* /*unused2*/,
-                                   double price, const char* currency, const char* sku,
-                                   int32_t amount, int32_t validated, const char* name,
-                                   int32_t sandbox) {
+OSTREL_API void Tavi_EventPurchase(const char* /*unused1*/, const char* /*unused2*/, double price,
+                                   const char* currency, const char* sku, int32_t amount,
+                                   int32_t validated, const char* name, int32_t sandbox) {
   const char* currencyText = OrEmpty(currency);
   const char* skuText = OrEmpty(sku);
   const char* nameText = OrEmpty(name);
   WithServices([&](ServicesClient& services) {
-    GameEvents::RecordPurchase(services, price, currencyText, skuText, amount, validated,
-                               nameText, sandbox);
+    GameEvents::RecordPurchase(services, price, currencyText, skuText, amount, validated, nameText,
+                               sandbox);
   });
 }
 
@@ -158,9 +156,8 @@ OSTREL_API void Tavi_EventPurchase(const char* /*unused1*/, const char* /*unused
 OSTREL_API void Tavi_CustomEvent(const char* name, const char* attributes) {
   const char* eventName = OrEmpty(name);
   const char* json = attributes != nullptr ? attributes : "null";
-  WithServices([&](ServicesClient& services) {
-    GameEvents::RecordCustom(services, eventName, json);
-  });
+  WithServices(
+      [&](ServicesClient& services) { GameEvents::RecordCustom(services, eventName, json); });
 }
 
 }  // extern "C"

@@ -64,9 +64,9 @@ void RecordTutorialFinish(ServicesClient& services) {
   RecordGameEvent(services, AnalyticsEvent("Tutorial_finish"));
 }
 
-void RecordPurchase(ServicesClient& services, double price, std::string currency,
-                    std::string sku, std::int32_t amount, std::int32_t validated,
-                    std::string name, std::int32_t sandbox) {
+void RecordPurchase(ServicesClient& services, double price, std::string currency, std::string sku,
+                    std::int32_t amount, std::int32_t validated, std::string name,
+                    std::int32_t sandbox) {
   AnalyticsEvent event("Purchase");
   event.AddMetric("price", price)
       .AddAttribute("currency", std::move(currency))

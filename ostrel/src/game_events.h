@@ -16,9 +16,9 @@ void RecordTutorialStart(ServicesClient& services);
 void RecordTutorialFinish(ServicesClient& services);
 
 // validated and sandbox: only the low byte of each slot counts.
-void RecordPurchase(ServicesClient& services, double price, std::string currency,
-                    std::string sku, std::int32_t amount, std::int32_t validated,
-                    std::string name, std::int32_t sandbox);
+void RecordPurchase(ServicesClient& services, double price, std::string currency, std::string sku,
+                    std::int32_t amount, std::int32_t validated, std::string name,
+                    std::int32_t sandbox);
 
 // Strings of the attributes JSON become attributes, numbers metrics (integers
 // by their low 32 bits, fractions narrowed to single precision); other values

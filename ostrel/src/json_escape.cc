@@ -17,14 +17,22 @@ struct EscapeTable {
 constexpr Escape EscapeOnce(unsigned char byte) {
   constexpr char hex[] = "0123456789abcdef";
   switch (byte) {
-    case '"': return {2, {'\\', '"'}};
-    case '\\': return {2, {'\\', '\\'}};
-    case '\b': return {2, {'\\', 'b'}};
-    case '\f': return {2, {'\\', 'f'}};
-    case '\n': return {2, {'\\', 'n'}};
-    case '\r': return {2, {'\\', 'r'}};
-    case '\t': return {2, {'\\', 't'}};
-    default: break;
+    case '"':
+      return {2, {'\\', '"'}};
+    case '\\':
+      return {2, {'\\', '\\'}};
+    case '\b':
+      return {2, {'\\', 'b'}};
+    case '\f':
+      return {2, {'\\', 'f'}};
+    case '\n':
+      return {2, {'\\', 'n'}};
+    case '\r':
+      return {2, {'\\', 'r'}};
+    case '\t':
+      return {2, {'\\', 't'}};
+    default:
+      break;
   }
   if (byte >= 0x20) return {};
   return {6, {'\\', 'u', '0', '0', hex[byte >> 4], hex[byte & 0xF]}};
@@ -67,7 +75,7 @@ struct Utf8Sequence {
 Utf8Sequence ScanUtf8(const unsigned char* p, const unsigned char* end) {
   const unsigned char lead = *p;
   std::size_t length = 0;
-  unsigned char low = 0x80;   // range of the second byte; later ones are 80..BF
+  unsigned char low = 0x80;  // range of the second byte; later ones are 80..BF
   unsigned char high = 0xBF;
   if (lead >= 0xC2 && lead <= 0xDF) {
     length = 2;

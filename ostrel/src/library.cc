@@ -25,9 +25,7 @@ void Library::Destroy() {
   utilsClient.reset();
 }
 
-std::int32_t Library::MessagesCount() const {
-  return httpClient ? httpClient->MessagesCount() : 0;
-}
+std::int32_t Library::MessagesCount() const { return httpClient ? httpClient->MessagesCount() : 0; }
 
 const std::string* Library::OldestMessage() const {
   return httpClient ? httpClient->OldestMessage() : nullptr;

@@ -14,16 +14,45 @@ const T& Pick(ChoiceSource& source, const T (&items)[size]) {
 // Boundary code points, every ill-formed shape nlohmann's decoder rejects,
 // and the bytes JSON escapes.
 const std::string_view textPieces[] = {
-    "Skyforge",     "player-4f1c2a9e7b3d55", " ",       "\"",           "\\",
-    "/",            "\\u0041",         "\b\f\n\r\t",    "\x01\x1f\x7f",  std::string_view("\0x", 2),
-    "\xC2\x80",     "\xDF\xBF",        "\xE0\xA0\x80",  "\xED\x9F\xBF",  "\xEE\x80\x80",
-    "\xEF\xBF\xBF", "\xF0\x90\x80\x80", "\xF4\x8F\xBF\xBF", "\xC3\xA9t\xC3\xA9", "\xF0\x9F\x8E\xAE",
-    "\x80",         "\xBF",            "\xC0\xAF",      "\xC1",          "\xC2",
-    "\xE0\x80\x80", "\xE0\xA0",        "\xED\xA0\x80",  "\xF0\x80\x80\x80", "\xF0\x90\x80",
-    "\xF4\x90\x80\x80", "\xF5\x80",    "\xFE",          "\xFF\xFF",      "\xE2\x82",
+    "Skyforge",
+    "player-4f1c2a9e7b3d55",
+    " ",
+    "\"",
+    "\\",
+    "/",
+    "\\u0041",
+    "\b\f\n\r\t",
+    "\x01\x1f\x7f",
+    std::string_view("\0x", 2),
+    "\xC2\x80",
+    "\xDF\xBF",
+    "\xE0\xA0\x80",
+    "\xED\x9F\xBF",
+    "\xEE\x80\x80",
+    "\xEF\xBF\xBF",
+    "\xF0\x90\x80\x80",
+    "\xF4\x8F\xBF\xBF",
+    "\xC3\xA9t\xC3\xA9",
+    "\xF0\x9F\x8E\xAE",
+    "\x80",
+    "\xBF",
+    "\xC0\xAF",
+    "\xC1",
+    "\xC2",
+    "\xE0\x80\x80",
+    "\xE0\xA0",
+    "\xED\xA0\x80",
+    "\xF0\x80\x80\x80",
+    "\xF0\x90\x80",
+    "\xF4\x90\x80\x80",
+    "\xF5\x80",
+    "\xFE",
+    "\xFF\xFF",
+    "\xE2\x82",
 };
 
-const char* const keys[] = {"k", "id", "level", "", "user_id", "_id", "sku", "\xC3\xA9", "\xFF", "\xFE"};
+const char* const keys[] = {"k",   "id",  "level",    "",     "user_id",
+                            "_id", "sku", "\xC3\xA9", "\xFF", "\xFE"};
 const char* const categories[] = {"c", "a", "", "user", "dsa", "\xC3", "\xE2\x82", "a_b"};
 
 }  // namespace
@@ -44,18 +73,24 @@ std::string SeededChoices::Bytes(std::size_t maxLength) {
 
 std::string EventGenerator::Piece() {
   switch (source.Below(3)) {
-    case 0: return source.Bytes(8);
-    case 1: return std::string(1, static_cast<char>(source.Below(256)));
-    default: return std::string(Pick(source, textPieces));
+    case 0:
+      return source.Bytes(8);
+    case 1:
+      return std::string(1, static_cast<char>(source.Below(256)));
+    default:
+      return std::string(Pick(source, textPieces));
   }
 }
 
 std::string EventGenerator::Text() {
   std::string text;
   switch (source.Below(10)) {
-    case 0: return text;
-    case 1: return std::string(Pick(source, textPieces));
-    case 2: return source.Bytes(40);
+    case 0:
+      return text;
+    case 1:
+      return std::string(Pick(source, textPieces));
+    case 2:
+      return source.Bytes(40);
     case 3:  // long: past the 512-byte blocks nlohmann escapes in
       for (std::uint64_t n = 100 + source.Below(300); n > 0; --n) text += Piece();
       return text;
@@ -66,7 +101,16 @@ std::string EventGenerator::Text() {
 }
 
 double EventGenerator::MetricValue() {
-  constexpr double specials[] = {0.0, -0.0, 1.0, 7.0, 0.1, 1e15, 1e16, 1e-4, 1e-5, 123456789012345678.0,
+  constexpr double specials[] = {0.0,
+                                 -0.0,
+                                 1.0,
+                                 7.0,
+                                 0.1,
+                                 1e15,
+                                 1e16,
+                                 1e-4,
+                                 1e-5,
+                                 123456789012345678.0,
                                  std::numeric_limits<double>::denorm_min(),
                                  std::numeric_limits<double>::min(),
                                  std::numeric_limits<double>::max(),
@@ -78,11 +122,16 @@ double EventGenerator::MetricValue() {
   double value = 0;
   std::memcpy(&value, &bits, sizeof value);
   switch (source.Below(5)) {
-    case 0: return value;
-    case 1: return static_cast<double>(static_cast<std::int64_t>(bits) >> source.Below(64));
-    case 2: return static_cast<float>(value);
-    case 3: return static_cast<double>(static_cast<std::int64_t>(bits % 2000001) - 1000000) / 100;
-    default: return Pick(source, specials);
+    case 0:
+      return value;
+    case 1:
+      return static_cast<double>(static_cast<std::int64_t>(bits) >> source.Below(64));
+    case 2:
+      return static_cast<float>(value);
+    case 3:
+      return static_cast<double>(static_cast<std::int64_t>(bits % 2000001) - 1000000) / 100;
+    default:
+      return Pick(source, specials);
   }
 }
 
@@ -105,10 +154,14 @@ std::string EventGenerator::Key() { return source.Below(2) == 0 ? Pick(source, k
 
 std::string EventGenerator::Category(const SerializationContext& context) {
   switch (source.Below(4)) {
-    case 0: return context.customCategory;
-    case 1: return "a";
-    case 2: return Pick(source, categories);
-    default: return Text();
+    case 0:
+      return context.customCategory;
+    case 1:
+      return "a";
+    case 2:
+      return Pick(source, categories);
+    default:
+      return Text();
   }
 }
 

@@ -71,9 +71,8 @@ TEST_F(RecorderTest, SendsOneEventAsRecordAndSeveralAsBatch) {
   EXPECT_TRUE(services.Recorder().Flush());
   json message = TakeMessage();
   EXPECT_EQ(message["url"], Url("win/record", "proj"));
-  EXPECT_EQ(message["headers"],
-            json({"X-Api-Key: Qm7TzR2vLx9KpB4nWc8HdY1sJf6GuE3aVo5XiNt0",
-                  "Content-Type: application/json"}));
+  EXPECT_EQ(message["headers"], json({"X-Api-Key: Qm7TzR2vLx9KpB4nWc8HdY1sJf6GuE3aVo5XiNt0",
+                                      "Content-Type: application/json"}));
   EXPECT_TRUE(json::parse(message["data"].get<std::string>()).is_object());
 
   services.RecordEvent(AnalyticsEvent("one"), "a");

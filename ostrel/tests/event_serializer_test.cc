@@ -137,7 +137,9 @@ TEST(EventSerializer, EscapesControlCharactersAndCopiesUtf8) {
   context.userId = std::string("a\"b\\c/d\n\t\b\f\r") + '\x01' + '\x1f' + '\x7f';
   context.title = "Spiel \xC3\xBC \xE2\x82\xAC \xF0\x9F\x8E\xAE";
   const std::string text = Write(AnalyticsEvent("x"), context);
-  EXPECT_NE(text.find(R"("user_id":"a\"b\\c/d\n\t\b\f\r\u0001\u001f)" "\x7f" R"(")"),
+  EXPECT_NE(text.find(R"("user_id":"a\"b\\c/d\n\t\b\f\r\u0001\u001f)"
+                      "\x7f"
+                      R"(")"),
             std::string::npos)
       << text;
   EXPECT_NE(text.find("\"title\":\"Spiel \xC3\xBC \xE2\x82\xAC \xF0\x9F\x8E\xAE\""),
@@ -150,8 +152,15 @@ TEST(EventSerializer, ReplacesInvalidUtf8WithoutTouchingValidText) {
   AnalyticsEvent event("bad\xFF");
   event.AddAttribute("truncated", "\xE2\x82");
   const std::string text = Write(event, context);
-  EXPECT_NE(text.find(R"("event_type":"_bad)" "\xEF\xBF\xBD" R"(")"), std::string::npos) << text;
-  EXPECT_NE(text.find(R"("_truncated":")" "\xEF\xBF\xBD"), std::string::npos) << text;
+  EXPECT_NE(text.find(R"("event_type":"_bad)"
+                      "\xEF\xBF\xBD"
+                      R"(")"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find(R"("_truncated":")"
+                      "\xEF\xBF\xBD"),
+            std::string::npos)
+      << text;
   EXPECT_NE(text.find("\"user_id\":\"ok\xC3\xBC\""), std::string::npos);
   EXPECT_NO_THROW(nlohmann::json::parse(text));
 }

@@ -90,8 +90,10 @@ TEST_F(Exports, NullTextsReadAsEmptyTexts) {
 
   const json& purchase = batch[1];
   EXPECT_EQ(purchase["event_type"], "a_Purchase");
-  EXPECT_EQ(purchase["attributes"], json({{"a_currency", ""}, {"a_name", ""}, {"a_sku", ""}, {"user_id", ""}}));
-  EXPECT_EQ(purchase["metrics"].dump(), R"({"a_amount":2.0,"a_price":0.99,"a_sandbox":0.0,"a_validated":1.0})");
+  EXPECT_EQ(purchase["attributes"],
+            json({{"a_currency", ""}, {"a_name", ""}, {"a_sku", ""}, {"user_id", ""}}));
+  EXPECT_EQ(purchase["metrics"].dump(),
+            R"({"a_amount":2.0,"a_price":0.99,"a_sandbox":0.0,"a_validated":1.0})");
   EXPECT_EQ(purchase["device"]["platform"], json({{"name", ""}, {"version", ""}}));
   EXPECT_EQ(purchase["application"]["app_id"], "");
 

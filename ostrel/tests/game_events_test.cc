@@ -54,8 +54,10 @@ TEST_F(GameEventsTest, RecordsThePurchaseInItsKeyOrder) {
   GameEvents::RecordPurchase(services, 0.99, "EUR", "gold.100", 3, 1, "Gold", 0);
   EXPECT_EQ(Last().Name(), "Purchase");
   EXPECT_EQ(Last().Category(), "a");
-  EXPECT_EQ(Last().Attributes(), (Attributes{{"currency", "EUR"}, {"sku", "gold.100"}, {"name", "Gold"}}));
-  EXPECT_EQ(Last().Metrics(), (Metrics{{"price", 0.99}, {"amount", 3}, {"validated", 1}, {"sandbox", 0}}));
+  EXPECT_EQ(Last().Attributes(),
+            (Attributes{{"currency", "EUR"}, {"sku", "gold.100"}, {"name", "Gold"}}));
+  EXPECT_EQ(Last().Metrics(),
+            (Metrics{{"price", 0.99}, {"amount", 3}, {"validated", 1}, {"sandbox", 0}}));
 
   // Only the low byte of each boolean slot counts.
   GameEvents::RecordPurchase(services, 0, "", "", 0, 256, "", 0x1FF);
@@ -74,7 +76,7 @@ TEST_F(GameEventsTest, ConvertsCustomEventValues) {
        {{"s", "text"}},
        {{"f", 0.100000001490116119384765625}, {"i", 42}, {"n", -7}}},
       {R"({"b":1,"a":2})", {}, {{"a", 2}, {"b", 1}}},
-      {"4294967297", {}, {{"", 1}}},            // 2^32 + 1: low 32 bits
+      {"4294967297", {}, {{"", 1}}},             // 2^32 + 1: low 32 bits
       {"4294967295", {}, {{"", 4294967295.0}}},  // 2^32 - 1 read unsigned
       {"-1", {}, {{"", -1}}},
       {"-2147483649", {}, {{"", 2147483647.0}}},  // -(2^31) - 1 read signed

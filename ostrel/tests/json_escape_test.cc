@@ -40,9 +40,13 @@ TEST(JsonEscape, CopiesValidUtf8AndReplacesEachIllFormedSequenceOnce) {
   } cases[] = {
       // Boundaries of the well-formed ranges are copied.
       {"\xC2\x80 \xDF\xBF \xE0\xA0\x80 \xED\x9F\xBF \xEE\x80\x80 \xF0\x90\x80\x80 \xF4\x8F\xBF\xBF",
-       "\xC2\x80 \xDF\xBF \xE0\xA0\x80 \xED\x9F\xBF \xEE\x80\x80 \xF0\x90\x80\x80 \xF4\x8F\xBF\xBF"},
+       "\xC2\x80 \xDF\xBF \xE0\xA0\x80 \xED\x9F\xBF \xEE\x80\x80 \xF0\x90\x80\x80 "
+       "\xF4\x8F\xBF\xBF"},
       // A stray byte is one replacement.
-      {"a\x80" "b\xFF" "c\xC1", "a" + fffd + "b" + fffd + "c" + fffd},
+      {"a\x80"
+       "b\xFF"
+       "c\xC1",
+       "a" + fffd + "b" + fffd + "c" + fffd},
       // A truncated sequence is one replacement; the byte that broke it is
       // read again.
       {"\xE2\x82x", fffd + "x"},

@@ -72,7 +72,8 @@ TEST_F(LibraryTest, DestroyClosesTheSessionAndKeepsQueuedMessages) {
   // A new session's messages queue behind the ones still waiting.
   library.Init("p");
   library.Update();
-  EXPECT_EQ(TakeAll(), (Messages{{"_session.start"}, {"a_e", "_session.stop"}, {"_session.start"}}));
+  EXPECT_EQ(TakeAll(),
+            (Messages{{"_session.start"}, {"a_e", "_session.stop"}, {"_session.start"}}));
 }
 
 TEST_F(LibraryTest, UpdateFlushesOnlyAfterMoreThanThirtySeconds) {

@@ -90,8 +90,7 @@ bool Queue::SendRequest(std::string url, std::vector<std::string> headers, std::
   return true;
 }
 
-bool Queue::SendEvents(std::string url, std::vector<std::string> headers,
-                       const EventBatch& batch) {
+bool Queue::SendEvents(std::string url, std::vector<std::string> headers, const EventBatch& batch) {
   return SendRequest(std::move(url), std::move(headers),
                      SerializeBody(batch.events, batch.context));
 }

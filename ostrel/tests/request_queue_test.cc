@@ -16,8 +16,7 @@ TEST(RequestQueue, WritesDataHeadersUrlInThatOrder) {
 
   // A JSON body stands escaped inside "data"; non-ASCII is copied unchanged;
   // no raw line break survives.
-  EXPECT_EQ(WriteRequestMessage("https://h/\xC3\xA9", {"X: \xE2\x82\xAC"},
-                                     "{\"k\":\"a\\\\b\"}\n"),
+  EXPECT_EQ(WriteRequestMessage("https://h/\xC3\xA9", {"X: \xE2\x82\xAC"}, "{\"k\":\"a\\\\b\"}\n"),
             "{\"data\":\"{\\\"k\\\":\\\"a\\\\\\\\b\\\"}\\n\",\"headers\":[\"X: \xE2\x82\xAC\"],"
             "\"url\":\"https://h/\xC3\xA9\"}");
 }
@@ -42,8 +41,9 @@ TEST(RequestQueue, HandsMessagesOutOldestFirst) {
 TEST(RequestQueue, ReplacesInvalidUtf8InUrlAndHeaders) {
   TaviServicesHttpClientCurl client;
   EXPECT_TRUE(client.SendRequest("u?project=\xFF", {"H: \xC0"}, "ok"));
-  EXPECT_EQ(client.TakeMessage(),
-            "{\"data\":\"ok\",\"headers\":[\"H: \xEF\xBF\xBD\"],\"url\":\"u?project=\xEF\xBF\xBD\"}");
+  EXPECT_EQ(
+      client.TakeMessage(),
+      "{\"data\":\"ok\",\"headers\":[\"H: \xEF\xBF\xBD\"],\"url\":\"u?project=\xEF\xBF\xBD\"}");
 }
 
 }  // namespace

@@ -42,7 +42,9 @@ class ServicesClientTest : public ::testing::Test {
     return names;
   }
 
-  json TakeBody() { return json::parse(json::parse(queue.TakeMessage())["data"].get<std::string>()); }
+  json TakeBody() {
+    return json::parse(json::parse(queue.TakeMessage())["data"].get<std::string>());
+  }
 
   FakeClock clock{1700000000};
   Zel::TaviServicesHttpClientCurl queue;
@@ -126,12 +128,8 @@ TEST_F(ServicesClientTest, DerivesLanguageAndCountryFromTheFirstFiveByteCode) {
     std::vector<std::string> codes;
     std::string language, country;
   } cases[] = {
-      {{"en-US"}, "en", "US"},
-      {{"en_US"}, "en", "US"},
-      {{"en-US", "de-DE"}, "en", "US"},
-      {{"en", "fr-CA"}, "fr", "CA"},
-      {{"en"}, "", ""},
-      {{"en-GBx"}, "", ""},
+      {{"en-US"}, "en", "US"},       {{"en_US"}, "en", "US"}, {{"en-US", "de-DE"}, "en", "US"},
+      {{"en", "fr-CA"}, "fr", "CA"}, {{"en"}, "", ""},        {{"en-GBx"}, "", ""},
   };
   for (const auto& c : cases) {
     ServicesClient client("proj");

@@ -15,7 +15,8 @@ namespace Windows::ApplicationModel::Activation {
 
 Windows::Foundation::Rect SplashScreen::ImageLocation() const {
   const auto bounds = Platform::Internal::MainWindow()->Bounds();
-  return {(bounds.Width - ImageWidth) / 2, (bounds.Height - ImageHeight) / 2, ImageWidth, ImageHeight};
+  return {(bounds.Width - ImageWidth) / 2, (bounds.Height - ImageHeight) / 2, ImageWidth,
+          ImageHeight};
 }
 
 }  // namespace Windows::ApplicationModel::Activation

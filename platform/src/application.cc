@@ -2,9 +2,9 @@
 
 #include <mutex>
 
+#include "application_internal.h"
 #include "platform/trace.h"
 #include "ui_loop.h"
-#include "application_internal.h"
 
 namespace Platform::Internal {
 namespace {
@@ -38,7 +38,8 @@ void Application::Start(ApplicationInitializationCallback callback) {
   loop.BindCurrentThread();
   try {
     callback(Platform::ref_new<ApplicationInitializationCallbackParams>());
-    if (!Current()) throw Platform::FailureException(u"the initialization callback created no application");
+    if (!Current())
+      throw Platform::FailureException(u"the initialization callback created no application");
   } catch (...) {
     Platform::Internal::ReleaseApplication();
     loop.Unbind();

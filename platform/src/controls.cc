@@ -16,11 +16,14 @@ std::string OwnerName(const std::weak_ptr<Panel>& owner) {
   return panel ? panel->TraceName() : std::string();
 }
 
-double Offset(const std::shared_ptr<UIElement>& element, const std::shared_ptr<DependencyProperty>& property) {
+double Offset(const std::shared_ptr<UIElement>& element,
+              const std::shared_ptr<DependencyProperty>& property) {
   if (!element) throw Platform::NullReferenceException(u"null element");
   auto value = element->GetValue(property);
-  if (auto single = Platform::try_cast<Windows::Foundation::IReference<float>>(value)) return single->Value();
-  if (auto wide = Platform::try_cast<Windows::Foundation::IReference<double>>(value)) return wide->Value();
+  if (auto single = Platform::try_cast<Windows::Foundation::IReference<float>>(value))
+    return single->Value();
+  if (auto wide = Platform::try_cast<Windows::Foundation::IReference<double>>(value))
+    return wide->Value();
   return 0;
 }
 
@@ -31,7 +34,8 @@ std::shared_ptr<UIElement> UIElementCollection::GetAt(unsigned index) const {
   return items_[index];
 }
 
-bool UIElementCollection::IndexOf(const std::shared_ptr<UIElement>& element, unsigned& index) const {
+bool UIElementCollection::IndexOf(const std::shared_ptr<UIElement>& element,
+                                  unsigned& index) const {
   for (unsigned i = 0; i < items_.size(); ++i) {
     if (items_[i] == element) {
       index = i;
@@ -54,16 +58,20 @@ void UIElementCollection::Adopt(const std::shared_ptr<UIElement>& element) {
 
 void UIElementCollection::Append(const std::shared_ptr<UIElement>& element) {
   Adopt(element);
-  Platform::Trace::Record("panel.childadded", {{"panel", OwnerName(owner_)}, {"element", NameOf(element)}});
+  Platform::Trace::Record("panel.childadded",
+                          {{"panel", OwnerName(owner_)}, {"element", NameOf(element)}});
 }
 
-void UIElementCollection::AppendQuietly(const std::shared_ptr<UIElement>& element) { Adopt(element); }
+void UIElementCollection::AppendQuietly(const std::shared_ptr<UIElement>& element) {
+  Adopt(element);
+}
 
 void UIElementCollection::RemoveAt(unsigned index) {
   auto element = GetAt(index);
   items_.erase(items_.begin() + index);
   if (auto framework = Platform::try_cast<FrameworkElement>(element)) framework->SetParent(nullptr);
-  Platform::Trace::Record("panel.childremoved", {{"panel", OwnerName(owner_)}, {"element", NameOf(element)}});
+  Platform::Trace::Record("panel.childremoved",
+                          {{"panel", OwnerName(owner_)}, {"element", NameOf(element)}});
 }
 
 void UIElementCollection::Clear() {
@@ -96,8 +104,12 @@ std::shared_ptr<DependencyProperty> Canvas::TopProperty() {
   return property;
 }
 
-double Canvas::GetLeft(const std::shared_ptr<UIElement>& element) { return Offset(element, LeftProperty()); }
+double Canvas::GetLeft(const std::shared_ptr<UIElement>& element) {
+  return Offset(element, LeftProperty());
+}
 
-double Canvas::GetTop(const std::shared_ptr<UIElement>& element) { return Offset(element, TopProperty()); }
+double Canvas::GetTop(const std::shared_ptr<UIElement>& element) {
+  return Offset(element, TopProperty());
+}
 
 }  // namespace Windows::UI::Xaml::Controls

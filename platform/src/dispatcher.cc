@@ -10,10 +10,10 @@ std::shared_ptr<Windows::Foundation::IAsyncAction> CoreDispatcher::RunAsync(
     CoreDispatcherPriority priority, DispatchedHandler handler) {
   if (!handler) throw Platform::InvalidArgumentException(u"null dispatched handler");
   auto action = Platform::ref_new<Windows::Foundation::IAsyncAction>();
-  Platform::Internal::UiLoop::Instance().Post(
-      static_cast<int>(priority), [action, handler = std::move(handler)]() mutable {
-        action->Finish(Platform::CallBoundary(handler));
-      });
+  Platform::Internal::UiLoop::Instance().Post(static_cast<int>(priority),
+                                              [action, handler = std::move(handler)]() mutable {
+                                                action->Finish(Platform::CallBoundary(handler));
+                                              });
   return action;
 }
 

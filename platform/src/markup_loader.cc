@@ -36,7 +36,8 @@ struct Loader {
     char* end = nullptr;
     const double value = std::strtod(text, &end);
     if (end == text || *end != '\0') {
-      ParseFailure(source, std::string("attribute ") + attribute.name() + " is not a number: \"" + text + "\"");
+      ParseFailure(source, std::string("attribute ") + attribute.name() + " is not a number: \"" +
+                               text + "\"");
     }
     return value;
   }
@@ -70,11 +71,14 @@ struct Loader {
     } else if (name == "Height") {
       element.InitializeSize(element.Width(), Number(attribute));
     } else if (name == "Canvas.Left") {
-      element.DependencyObject::SetValue(Canvas::LeftProperty(), Windows::Foundation::Box(Number(attribute)));
+      element.DependencyObject::SetValue(Canvas::LeftProperty(),
+                                         Windows::Foundation::Box(Number(attribute)));
     } else if (name == "Canvas.Top") {
-      element.DependencyObject::SetValue(Canvas::TopProperty(), Windows::Foundation::Box(Number(attribute)));
+      element.DependencyObject::SetValue(Canvas::TopProperty(),
+                                         Windows::Foundation::Box(Number(attribute)));
     } else if (name == "Background" && dynamic_cast<Panel*>(&element)) {
-      dynamic_cast<Panel&>(element).InitializeBackground(Platform::ref_new<Media::SolidColorBrush>(Color(attribute)));
+      dynamic_cast<Panel&>(element).InitializeBackground(
+          Platform::ref_new<Media::SolidColorBrush>(Color(attribute)));
     } else if (name == "Source" && dynamic_cast<Image*>(&element)) {
       dynamic_cast<Image&>(element).Source(Platform::FromUtf8(attribute.value()));
     } else if (name != xamlPrefix + "ConnectionId" && name.rfind("xmlns", 0) != 0) {
@@ -86,15 +90,17 @@ struct Loader {
     auto id = node.attribute((xamlPrefix + "ConnectionId").c_str());
     if (!id) return;
     const double number = Number(id);
-    if (number != static_cast<int>(number)) ParseFailure(source, std::string("bad connection id ") + id.value());
+    if (number != static_cast<int>(number))
+      ParseFailure(source, std::string("bad connection id ") + id.value());
     if (!connector) ParseFailure(source, "the component does not accept connections");
     connector->Connect(static_cast<int>(number), target);
   }
 
   // Builds the element of `node` and its children; connections are made
   // once the whole tree is built, in document order.
-  std::shared_ptr<FrameworkElement> Build(const pugi::xml_node& node,
-                                          std::vector<std::pair<pugi::xml_node, Platform::ObjectRef>>& connections) const {
+  std::shared_ptr<FrameworkElement> Build(
+      const pugi::xml_node& node,
+      std::vector<std::pair<pugi::xml_node, Platform::ObjectRef>>& connections) const {
     auto element = Create(node.name());
     if (!element) ParseFailure(source, std::string("unknown element <") + node.name() + ">");
     for (auto attribute : node.attributes()) ApplyAttribute(*element, attribute);
@@ -102,7 +108,8 @@ struct Loader {
     for (auto child : node.children()) {
       if (child.type() != pugi::node_element) continue;
       auto panel = Platform::try_cast<Panel>(element);
-      if (!panel) ParseFailure(source, std::string("<") + node.name() + "> cannot hold child elements");
+      if (!panel)
+        ParseFailure(source, std::string("<") + node.name() + "> cannot hold child elements");
       panel->Children()->AppendQuietly(Build(child, connections));
     }
     return element;
@@ -122,11 +129,13 @@ struct Loader {
     pugi::xml_document document;
     const auto result = document.load_file(path.c_str());
     if (result.status == pugi::status_file_not_found || result.status == pugi::status_io_error) {
-      Platform::ThrowHResult(ERROR_FILE_NOT_FOUND_RESULT,
-                             Platform::FromUtf8("cannot read markup " + source + " (" + path + ")"));
+      Platform::ThrowHResult(
+          ERROR_FILE_NOT_FOUND_RESULT,
+          Platform::FromUtf8("cannot read markup " + source + " (" + path + ")"));
     }
     if (!result) {
-      ParseFailure(source, std::string(result.description()) + " at offset " + std::to_string(result.offset));
+      ParseFailure(source, std::string(result.description()) + " at offset " +
+                               std::to_string(result.offset));
     }
     auto root = document.document_element();
     if (std::string(root.name()) != "Page") ParseFailure(source, "the root element must be <Page>");
@@ -148,7 +157,8 @@ struct Loader {
 void Application::LoadComponent(const Platform::ObjectRef& component,
                                 const std::shared_ptr<Windows::Foundation::Uri>& resourceLocator,
                                 Controls::Primitives::ComponentResourceLocation) {
-  if (!component || !resourceLocator) throw Platform::NullReferenceException(u"LoadComponent needs a component and a URI");
+  if (!component || !resourceLocator)
+    throw Platform::NullReferenceException(u"LoadComponent needs a component and a URI");
   const Platform::String uri = resourceLocator->AbsoluteUri();
   if (uri.rfind(kAppScheme, 0) != 0) {
     throw Platform::InvalidArgumentException(u"not a package resource: " + uri);

@@ -6,12 +6,16 @@
 
 namespace Windows::UI::Xaml::Controls {
 
-bool Frame::Navigate(const Interop::TypeName& sourcePageType) { return Navigate(sourcePageType, nullptr); }
+bool Frame::Navigate(const Interop::TypeName& sourcePageType) {
+  return Navigate(sourcePageType, nullptr);
+}
 
-bool Frame::Navigate(const Interop::TypeName& sourcePageType, const Platform::ObjectRef& parameter) {
+bool Frame::Navigate(const Interop::TypeName& sourcePageType,
+                     const Platform::ObjectRef& parameter) {
   auto page = PageFor(sourcePageType);
   if (!page) {
-    Platform::Trace::Record("frame.navigationfailed", {{"page", Platform::ToUtf8(sourcePageType.Name)}});
+    Platform::Trace::Record("frame.navigationfailed",
+                            {{"page", Platform::ToUtf8(sourcePageType.Name)}});
     return false;
   }
   content_ = page;
@@ -26,13 +30,16 @@ bool Frame::Navigate(const Interop::TypeName& sourcePageType, const Platform::Ob
 std::shared_ptr<Page> Frame::PageFor(const Interop::TypeName& type) {
   auto cached = cache_.find(type.Name);
   if (cached != cache_.end()) return cached->second;
-  auto provider = Platform::safe_cast<Markup::IXamlMetadataProvider>(Platform::ObjectRef(Application::Current()));
+  auto provider = Platform::safe_cast<Markup::IXamlMetadataProvider>(
+      Platform::ObjectRef(Application::Current()));
   if (!provider) throw Platform::NullReferenceException(u"no application to resolve " + type.Name);
   auto xamlType = provider->GetXamlType(type);
   if (!xamlType) return nullptr;
   auto page = Platform::safe_cast<Page>(xamlType->ActivateInstance());
-  if (!page) throw Platform::NullReferenceException(u"activation of " + type.Name + u" gave no page");
-  if (page->NavigationCacheMode() != Navigation::NavigationCacheMode::Disabled) cache_[type.Name] = page;
+  if (!page)
+    throw Platform::NullReferenceException(u"activation of " + type.Name + u" gave no page");
+  if (page->NavigationCacheMode() != Navigation::NavigationCacheMode::Disabled)
+    cache_[type.Name] = page;
   return page;
 }
 

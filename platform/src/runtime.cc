@@ -8,8 +8,7 @@
 
 namespace Platform {
 
-Exception::Exception(HRESULT hr, String message)
-    : hr_(hr), message_(std::move(message)) {
+Exception::Exception(HRESULT hr, String message) : hr_(hr), message_(std::move(message)) {
   char code[16];
   std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(hr_));
   what_ = std::string("platform failure ") + code;
@@ -18,16 +17,26 @@ Exception::Exception(HRESULT hr, String message)
 
 void ThrowHResult(HRESULT hr, String message) {
   switch (hr) {
-    case E_NOINTERFACE: throw InvalidCastException(std::move(message));
-    case E_NOTIMPL: throw NotImplementedException(std::move(message));
-    case E_POINTER: throw NullReferenceException(std::move(message));
-    case E_INVALIDARG: throw InvalidArgumentException(std::move(message));
-    case E_BOUNDS: throw OutOfBoundsException(std::move(message));
-    case E_OUTOFMEMORY: throw OutOfMemoryException(std::move(message));
-    case RPC_E_DISCONNECTED: throw DisconnectedException(std::move(message));
-    case REGDB_E_CLASSNOTREG: throw ClassNotRegisteredException(std::move(message));
-    case E_FAIL: throw FailureException(std::move(message));
-    default: throw Exception(hr, std::move(message));
+    case E_NOINTERFACE:
+      throw InvalidCastException(std::move(message));
+    case E_NOTIMPL:
+      throw NotImplementedException(std::move(message));
+    case E_POINTER:
+      throw NullReferenceException(std::move(message));
+    case E_INVALIDARG:
+      throw InvalidArgumentException(std::move(message));
+    case E_BOUNDS:
+      throw OutOfBoundsException(std::move(message));
+    case E_OUTOFMEMORY:
+      throw OutOfMemoryException(std::move(message));
+    case RPC_E_DISCONNECTED:
+      throw DisconnectedException(std::move(message));
+    case REGDB_E_CLASSNOTREG:
+      throw ClassNotRegisteredException(std::move(message));
+    case E_FAIL:
+      throw FailureException(std::move(message));
+    default:
+      throw Exception(hr, std::move(message));
   }
 }
 

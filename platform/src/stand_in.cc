@@ -1,12 +1,12 @@
 #include "platform/stand_in.h"
 
-#include <mutex>
 #include <unistd.h>
+#include <mutex>
 
+#include "application_internal.h"
+#include "platform/strings.h"
 #include "platform/trace.h"
 #include "platform/view.h"
-#include "platform/strings.h"
-#include "application_internal.h"
 #include "ui_loop.h"
 #include "window_internal.h"
 
@@ -57,12 +57,14 @@ std::string StandIn::PackageFolder() {
   return State().packageFolder;
 }
 
-void StandIn::StartApplication(const Windows::UI::Xaml::ApplicationInitializationCallback& callback) {
+void StandIn::StartApplication(
+    const Windows::UI::Xaml::ApplicationInitializationCallback& callback) {
   Internal::UiLoop::Instance().BindCurrentThread();
   callback(ref_new<Windows::UI::Xaml::ApplicationInitializationCallbackParams>());
 }
 
-void StandIn::Activate(std::shared_ptr<Windows::ApplicationModel::Activation::IActivatedEventArgs> args) {
+void StandIn::Activate(
+    std::shared_ptr<Windows::ApplicationModel::Activation::IActivatedEventArgs> args) {
   Internal::UiLoop::Instance().Post(0, [args = std::move(args)] {
     auto application = Windows::UI::Xaml::Application::Current();
     if (!application) return RecordFailure(E_UNEXPECTED, "no application to activate");

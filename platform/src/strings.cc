@@ -40,26 +40,37 @@ void AppendUtf16(std::u16string& out, char32_t cp) {
 char32_t DecodeOne(std::string_view s, std::size_t& i) {
   const auto byte = [&](std::size_t k) { return static_cast<std::uint8_t>(s[k]); };
   const std::uint8_t b0 = byte(i);
-  if (b0 < 0x80) { ++i; return b0; }
+  if (b0 < 0x80) {
+    ++i;
+    return b0;
+  }
   int length;
   char32_t cp;
   std::uint8_t lo = 0x80, hi = 0xBF;
-  if (b0 >= 0xC2 && b0 <= 0xDF) { length = 2; cp = b0 & 0x1F; }
-  else if (b0 >= 0xE0 && b0 <= 0xEF) {
-    length = 3; cp = b0 & 0x0F;
+  if (b0 >= 0xC2 && b0 <= 0xDF) {
+    length = 2;
+    cp = b0 & 0x1F;
+  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+    length = 3;
+    cp = b0 & 0x0F;
     if (b0 == 0xE0) lo = 0xA0;
     if (b0 == 0xED) hi = 0x9F;
   } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-    length = 4; cp = b0 & 0x07;
+    length = 4;
+    cp = b0 & 0x07;
     if (b0 == 0xF0) lo = 0x90;
     if (b0 == 0xF4) hi = 0x8F;
-  } else { ++i; return kReplacement; }
+  } else {
+    ++i;
+    return kReplacement;
+  }
   ++i;
   for (int k = 1; k < length; ++k) {
     if (i >= s.size()) return kReplacement;
     const std::uint8_t b = byte(i);
     if (b < lo || b > hi) return kReplacement;
-    lo = 0x80; hi = 0xBF;
+    lo = 0x80;
+    hi = 0xBF;
     cp = (cp << 6) | (b & 0x3F);
     ++i;
   }
@@ -73,8 +84,8 @@ std::string ToUtf8(std::u16string_view text) {
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
     char32_t cp = text[i];
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() &&
-        text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
       cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
       ++i;
     } else if (cp >= 0xD800 && cp <= 0xDFFF) {

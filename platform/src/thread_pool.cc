@@ -61,15 +61,15 @@ std::shared_ptr<Windows::Foundation::IAsyncAction> ThreadPool::RunAsync(WorkItem
   auto& pool = Platform::Internal::Threads();
   std::lock_guard<std::mutex> lock(pool.mutex);
   ++pool.running;
-  pool.threads.emplace_back(
-      std::thread([action, done, handler = std::move(handler)]() mutable {
-        action->Finish(Platform::CallBoundary([&] { handler(action); }));
-        handler = nullptr;  // release what the work item holds before reporting
-        done->store(true);
-        --Platform::Internal::Threads().running;
-        Platform::Internal::UiLoop::Instance().Wake();
-      }),
-      done);
+  pool.threads.emplace_back(std::thread([action, done, handler = std::move(handler)]() mutable {
+                              action->Finish(Platform::CallBoundary([&] { handler(action); }));
+                              handler =
+                                  nullptr;  // release what the work item holds before reporting
+                              done->store(true);
+                              --Platform::Internal::Threads().running;
+                              Platform::Internal::UiLoop::Instance().Wake();
+                            }),
+                            done);
   return action;
 }
 

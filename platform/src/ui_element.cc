@@ -36,7 +36,8 @@ void DependencyObject::SetValue(const std::shared_ptr<DependencyProperty>& prope
   OnValueChanged(*property);
 }
 
-Platform::ObjectRef DependencyObject::GetValue(const std::shared_ptr<DependencyProperty>& property) const {
+Platform::ObjectRef DependencyObject::GetValue(
+    const std::shared_ptr<DependencyProperty>& property) const {
   if (!property) throw Platform::NullReferenceException(u"null dependency property");
   auto it = values_.find(property.get());
   return it == values_.end() ? nullptr : it->second;

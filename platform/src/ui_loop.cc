@@ -72,9 +72,7 @@ void UiLoop::RunUntilExit() {
     JoinFinishedWorkItems();
     std::unique_lock<std::mutex> lock(mutex_);
     if (exitRequested_ && QueuesEmpty() && RunningWorkItems() == 0) break;
-    wake_.wait(lock, [&] {
-      return !QueuesEmpty() || (exitRequested_ && RunningWorkItems() == 0);
-    });
+    wake_.wait(lock, [&] { return !QueuesEmpty() || (exitRequested_ && RunningWorkItems() == 0); });
   }
   JoinAllWorkItems();
 }

@@ -27,7 +27,9 @@ std::shared_ptr<ApplicationView> ApplicationView::GetForCurrentView() {
   return MainView();
 }
 
-ApplicationViewWindowingMode ApplicationView::PreferredLaunchWindowingMode() { return launchMode.load(); }
+ApplicationViewWindowingMode ApplicationView::PreferredLaunchWindowingMode() {
+  return launchMode.load();
+}
 
 void ApplicationView::PreferredLaunchWindowingMode(ApplicationViewWindowingMode mode) {
   launchMode = mode;
@@ -81,7 +83,8 @@ DisplayOrientations DisplayInformation::AutoRotationPreferences() { return autoR
 
 void DisplayInformation::AutoRotationPreferences(DisplayOrientations value) {
   autoRotation = value;
-  Platform::Trace::Record("display.autorotationpreferences", {{"value", static_cast<unsigned>(value)}});
+  Platform::Trace::Record("display.autorotationpreferences",
+                          {{"value", static_cast<unsigned>(value)}});
 }
 
 }  // namespace Windows::Graphics::Display

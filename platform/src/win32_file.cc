@@ -67,17 +67,25 @@ HandleTable& Handles() {
 
 DWORD ErrorFromErrno(int error) {
   switch (error) {
-    case ENOENT: return ERROR_FILE_NOT_FOUND;
-    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
+    case ENOENT:
+      return ERROR_FILE_NOT_FOUND;
+    case ENOTDIR:
+      return ERROR_PATH_NOT_FOUND;
     case EACCES:
     case EPERM:
-    case EISDIR: return ERROR_ACCESS_DENIED;
+    case EISDIR:
+      return ERROR_ACCESS_DENIED;
     case EMFILE:
-    case ENFILE: return ERROR_TOO_MANY_OPEN_FILES;
-    case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
-    case ENAMETOOLONG: return ERROR_FILENAME_EXCED_RANGE;
-    case EBADF: return ERROR_INVALID_HANDLE;
-    default: return ERROR_READ_FAULT;
+    case ENFILE:
+      return ERROR_TOO_MANY_OPEN_FILES;
+    case ENOMEM:
+      return ERROR_NOT_ENOUGH_MEMORY;
+    case ENAMETOOLONG:
+      return ERROR_FILENAME_EXCED_RANGE;
+    case EBADF:
+      return ERROR_INVALID_HANDLE;
+    default:
+      return ERROR_READ_FAULT;
   }
 }
 
@@ -130,8 +138,7 @@ HANDLE OpenForReading(const std::string& path) {
 
 }  // namespace
 
-HANDLE CreateFile2(LPCWSTR name, DWORD access, DWORD /*share*/, DWORD disposition,
-                   void* extended) {
+HANDLE CreateFile2(LPCWSTR name, DWORD access, DWORD /*share*/, DWORD disposition, void* extended) {
   if (name == nullptr) {
     lastError = ERROR_INVALID_PARAMETER;
     return INVALID_HANDLE_VALUE;
@@ -202,9 +209,7 @@ void SetLastError(DWORD error) { lastError = error; }
 
 namespace Win32FileTestHooks {
 
-ScopedReadFileLimit::ScopedReadFileLimit(DWORD maxBytes) {
-  readLimitForTesting.store(maxBytes);
-}
+ScopedReadFileLimit::ScopedReadFileLimit(DWORD maxBytes) { readLimitForTesting.store(maxBytes); }
 
 ScopedReadFileLimit::~ScopedReadFileLimit() { readLimitForTesting.store(kNoReadLimit); }
 

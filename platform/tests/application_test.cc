@@ -94,7 +94,8 @@ TEST_F(ApplicationModel, DispatcherRunsHandlersByPriorityOnTheUiThreadWhoeverQue
     dispatcher->RunAsync(CoreDispatcherPriority::High, [&] { order.push_back("high"); });
   }).join();
   dispatcher->RunAsync(CoreDispatcherPriority::Normal, [&] { order.push_back("normal2"); });
-  auto failing = dispatcher->RunAsync(CoreDispatcherPriority::Normal, [] { throw Platform::DisconnectedException(); });
+  auto failing = dispatcher->RunAsync(CoreDispatcherPriority::Normal,
+                                      [] { throw Platform::DisconnectedException(); });
   EXPECT_EQ(failing->Status(), Windows::Foundation::AsyncStatus::Started);
   Platform::StandIn::RunUntilIdle();
   EXPECT_EQ(order, (std::vector<std::string>{"high", "normal1", "normal2", "low"}));
@@ -128,8 +129,10 @@ TEST(Foundation, UriCanonicalFormAndBoxNames) {
   for (auto bad : {u"", u"no-scheme", u":empty", u"1abc:x", u"a b:c"}) {
     EXPECT_THROW(Uri{bad}, Platform::InvalidArgumentException) << Platform::String(bad).size();
   }
-  EXPECT_EQ(Windows::Foundation::Box(1.5f)->GetRuntimeClassName(), u"Windows.Foundation.IReference`1<Single>");
-  EXPECT_EQ(Windows::Foundation::Box(1.5)->GetRuntimeClassName(), u"Windows.Foundation.IReference`1<Double>");
+  EXPECT_EQ(Windows::Foundation::Box(1.5f)->GetRuntimeClassName(),
+            u"Windows.Foundation.IReference`1<Single>");
+  EXPECT_EQ(Windows::Foundation::Box(1.5)->GetRuntimeClassName(),
+            u"Windows.Foundation.IReference`1<Double>");
 }
 
 }  // namespace

@@ -26,8 +26,9 @@ TEST(Runtime, BoundaryTurnsExceptionsIntoResultCodes) {
   EXPECT_EQ(Platform::CallBoundary([] { throw Platform::NotImplementedException(); }), E_NOTIMPL);
   EXPECT_EQ(Platform::CallBoundary([] { Platform::ThrowHResult(RPC_E_DISCONNECTED); }),
             RPC_E_DISCONNECTED);
-  EXPECT_EQ(Platform::CallBoundary([] { Platform::ThrowHResult(static_cast<HRESULT>(0x80070002u)); }),
-            static_cast<HRESULT>(0x80070002u));
+  EXPECT_EQ(
+      Platform::CallBoundary([] { Platform::ThrowHResult(static_cast<HRESULT>(0x80070002u)); }),
+      static_cast<HRESULT>(0x80070002u));
   EXPECT_EQ(Platform::CallBoundary([] { throw std::invalid_argument("x"); }), E_INVALIDARG);
   EXPECT_EQ(Platform::CallBoundary([] { throw 42; }), E_FAIL);
 }

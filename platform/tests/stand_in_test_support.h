@@ -20,15 +20,18 @@ class RecordingApp : public Windows::UI::Xaml::Application {
   std::function<void()> onLaunched;
 
  protected:
-  void OnLaunched(std::shared_ptr<Windows::ApplicationModel::Activation::LaunchActivatedEventArgs> args) override {
+  void OnLaunched(std::shared_ptr<Windows::ApplicationModel::Activation::LaunchActivatedEventArgs>
+                      args) override {
     calls.push_back("launched");
     if (args->Arguments() == u"fail") throw Platform::InvalidCastException(u"refused");
     if (onLaunched) onLaunched();
   }
-  void OnActivated(std::shared_ptr<Windows::ApplicationModel::Activation::IActivatedEventArgs>) override {
+  void OnActivated(
+      std::shared_ptr<Windows::ApplicationModel::Activation::IActivatedEventArgs>) override {
     calls.push_back("activated");
   }
-  void OnFileActivated(std::shared_ptr<Windows::ApplicationModel::Activation::FileActivatedEventArgs>) override {
+  void OnFileActivated(
+      std::shared_ptr<Windows::ApplicationModel::Activation::FileActivatedEventArgs>) override {
     calls.push_back("file");
   }
 };

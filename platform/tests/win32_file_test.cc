@@ -95,7 +95,10 @@ TEST_F(Win32FileTest, OpenFailuresReportWin32Errors) {
 }
 
 TEST_F(Win32FileTest, NamesAreUtf16AndRelativeToCurrentDirectory) {
-  WriteFile("gr\xC3\xB6\xC3\x9F" "e\xE2\x9C\x93.txt", "umlaut");
+  WriteFile(
+      "gr\xC3\xB6\xC3\x9F"
+      "e\xE2\x9C\x93.txt",
+      "umlaut");
   WriteFile("plain.txt", "plain");
   fs::path previous = fs::current_path();
   fs::current_path(dir_);

@@ -54,16 +54,21 @@ class TestPageType : public Markup::IXamlType {
     return page;
   }
   Platform::ObjectRef CreateFromString(const Platform::String&) override { return nullptr; }
-  std::shared_ptr<Markup::IXamlMember> GetMember(const Platform::String&) override { return nullptr; }
+  std::shared_ptr<Markup::IXamlMember> GetMember(const Platform::String&) override {
+    return nullptr;
+  }
   void AddToVector(const Platform::ObjectRef&, const Platform::ObjectRef&) override {}
-  void AddToMap(const Platform::ObjectRef&, const Platform::ObjectRef&, const Platform::ObjectRef&) override {}
+  void AddToMap(const Platform::ObjectRef&, const Platform::ObjectRef&,
+                const Platform::ObjectRef&) override {}
   void RunInitializer() override {}
 };
 
 class ProviderApp : public Application, public virtual Markup::IXamlMetadataProvider {
  public:
   std::shared_ptr<TestPageType> pageType = Platform::ref_new<TestPageType>();
-  std::shared_ptr<Markup::IXamlType> GetXamlType(const TypeName& type) override { return GetXamlType(type.Name); }
+  std::shared_ptr<Markup::IXamlType> GetXamlType(const TypeName& type) override {
+    return GetXamlType(type.Name);
+  }
   std::shared_ptr<Markup::IXamlType> GetXamlType(const Platform::String& name) override {
     return name == u"Test.Page" ? pageType : nullptr;
   }
@@ -91,7 +96,8 @@ class Xaml : public StandInTest::Fixture {
   std::filesystem::path folder_;
 };
 
-const char* kSampleMarkup = R"(<Page x:Class="Test.Page" xmlns="http://schemas.microsoft.com/winfx/2006/xaml/presentation" xmlns:x="http://schemas.microsoft.com/winfx/2006/xaml">
+const char* kSampleMarkup =
+    R"(<Page x:Class="Test.Page" xmlns="http://schemas.microsoft.com/winfx/2006/xaml/presentation" xmlns:x="http://schemas.microsoft.com/winfx/2006/xaml">
   <SwapChainPanel x:Name="renderPanel" x:ConnectionId="2">
     <Canvas x:Name="splashContainer" x:ConnectionId="3" Background="#FF202020">
       <Image x:Name="splashImage" x:ConnectionId="4" Source="ms-appx:///Assets/SplashScreen.png" Width="620" Height="300"/>
@@ -143,7 +149,8 @@ TEST_F(Xaml, LoadComponentBuildsTheTreeAndConnectsEveryConnectionId) {
   EXPECT_EQ(image->Width(), 620);
   EXPECT_EQ(image->Height(), 300);
   auto grid = Platform::safe_cast<Grid>(panel->Children()->GetAt(1));
-  EXPECT_EQ(FormatColor(Platform::safe_cast<Media::SolidColorBrush>(grid->Background())->Color()), "#FF123456");
+  EXPECT_EQ(FormatColor(Platform::safe_cast<Media::SolidColorBrush>(grid->Background())->Color()),
+            "#FF123456");
   EXPECT_EQ(Canvas::GetLeft(grid), 7);
 
   EXPECT_EQ(page->connected.size(), 3u);
@@ -200,7 +207,8 @@ TEST_F(Xaml, PanelChildrenAndBrushChangesAreRecorded) {
   EXPECT_EQ(panel->Children()->Size(), 1u);
   EXPECT_FALSE(panel->Children()->IndexOf(a, index));
   EXPECT_THROW(panel->Children()->RemoveAt(1), Platform::OutOfBoundsException);
-  panel->Background(Platform::ref_new<Media::SolidColorBrush>(Windows::UI::Color{0x00, 0xAB, 0x0C, 0xFF}));
+  panel->Background(
+      Platform::ref_new<Media::SolidColorBrush>(Windows::UI::Color{0x00, 0xAB, 0x0C, 0xFF}));
 
   auto removed = Platform::Trace::EventsNamed("panel.childremoved");
   ASSERT_EQ(removed.size(), 1u);

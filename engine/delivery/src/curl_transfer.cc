@@ -90,10 +90,12 @@ CurlTransfer::CurlTransfer(std::chrono::milliseconds connectTimeout,
 
 CurlTransfer::~CurlTransfer() { curl_easy_cleanup(static_cast<CURL*>(handle)); }
 
-AttemptResult CurlTransfer::Post(const std::string& url, const std::vector<std::string>& headerLines,
+AttemptResult CurlTransfer::Post(const std::string& url,
+                                 const std::vector<std::string>& headerLines,
                                  const std::string& body) {
   CURL* curl = static_cast<CURL*>(handle);
-  if (curl == nullptr) return {AttemptResult::Kind::Permanent, 0, "libcurl could not be initialised"};
+  if (curl == nullptr)
+    return {AttemptResult::Kind::Permanent, 0, "libcurl could not be initialised"};
 
   HeaderList headers;
   for (const std::string& line : headerLines) {

@@ -32,10 +32,8 @@ std::string SentTraceLine(long status, const std::string& url) {
 }
 
 std::string FailedTraceLine(const std::string& reason, int attempts, const std::string& url) {
-  return Write({{"event", "analytics.failed"},
-                {"reason", reason},
-                {"attempts", attempts},
-                {"url", url}});
+  return Write(
+      {{"event", "analytics.failed"}, {"reason", reason}, {"attempts", attempts}, {"url", url}});
 }
 
 std::string OutcomeTraceLine(const DeliveryOutcome& outcome) {

@@ -63,7 +63,8 @@ TEST(CollectorAddress, TargetIsTheBaseFollowedByTheMessagePathAndQuery) {
             "https://collector.example/in/v1/win/record?project=p");
   EXPECT_EQ(local.TargetFor(service), "http://127.0.0.1:8765/");
   EXPECT_EQ(local.TargetFor(service + "?project=p"), "http://127.0.0.1:8765/?project=p");
-  EXPECT_EQ(local.TargetFor(service + "/v1/x?project=p#frag"), "http://127.0.0.1:8765/v1/x?project=p");
+  EXPECT_EQ(local.TargetFor(service + "/v1/x?project=p#frag"),
+            "http://127.0.0.1:8765/v1/x?project=p");
   // The project value reaches the URL unencoded; bytes a URL cannot carry are encoded.
   EXPECT_EQ(local.TargetFor(service + "/v1/win/record?project=my game\xC3\xA9\"|"),
             "http://127.0.0.1:8765/v1/win/record?project=my%20game%C3%A9%22%7C");

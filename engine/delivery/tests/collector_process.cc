@@ -50,10 +50,11 @@ int ReadPort(const std::string& path) {
 
 }  // namespace
 
-CollectorProcess::CollectorProcess(std::vector<std::string> options) : directory(MakeScratchDirectory()) {
-  std::vector<std::string> arguments = {COLLECTOR_SCRIPT, "--port", "0", "--out",
-                                        directory + "/stored.jsonl", "--port-file",
-                                        directory + "/port"};
+CollectorProcess::CollectorProcess(std::vector<std::string> options)
+    : directory(MakeScratchDirectory()) {
+  std::vector<std::string> arguments = {
+      COLLECTOR_SCRIPT, "--port",           "0", "--out", directory + "/stored.jsonl",
+      "--port-file",    directory + "/port"};
   arguments.insert(arguments.end(), options.begin(), options.end());
   pid = Spawn(arguments, directory + "/log");
   for (int tries = 0; tries < 500 && port == 0; ++tries) {  // up to 10 s

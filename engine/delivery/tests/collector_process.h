@@ -17,7 +17,7 @@ class CollectorProcess {
   CollectorProcess(const CollectorProcess&) = delete;
   CollectorProcess& operator=(const CollectorProcess&) = delete;
 
-  std::string Url() const;  // "http://127.0.0.1:<port>"
+  std::string Url() const;                             // "http://127.0.0.1:<port>"
   std::vector<nlohmann::json> StoredRequests() const;  // one per stored line
 
  private:

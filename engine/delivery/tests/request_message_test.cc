@@ -8,15 +8,16 @@ using Delivery::MalformedMessage;
 using Delivery::ParseRequestMessage;
 
 TEST(RequestMessage, ParsesTheQueuedTextUnchanged) {
-  nlohmann::json body = nlohmann::json::array({TestEvent("a_Levelup", 1700000000000),
-                                               TestEvent("_session.stop", 1700000001000)});
+  nlohmann::json body = nlohmann::json::array(
+      {TestEvent("a_Levelup", 1700000000000), TestEvent("_session.stop", 1700000001000)});
   body[0]["attributes"]["dsa_name"] = "caf\xC3\xA9 \"quoted\"\n";
   Delivery::RequestMessage message = ParseRequestMessage(TestMessage(body, "p 1&x"));
   EXPECT_EQ(message.url, "https://analytics.example.com/v1/win/batch?project=p 1&x");
   EXPECT_EQ(message.headers, (std::vector<std::string>{kApiKeyLine, kContentTypeLine}));
   EXPECT_EQ(message.data, body.dump());
 
-  message = ParseRequestMessage(R"({"data":"","headers":[],"url":"http://h/v1/win/record?project=p"})");
+  message =
+      ParseRequestMessage(R"({"data":"","headers":[],"url":"http://h/v1/win/record?project=p"})");
   EXPECT_EQ(message.data, "");
   EXPECT_TRUE(message.headers.empty());
 }

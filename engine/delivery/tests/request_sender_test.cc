@@ -50,7 +50,8 @@ TEST(RequestSender, DeliversEveryMessageOnceInOrder) {
   Outcomes outcomes;
   std::vector<nlohmann::json> bodies = {
       TestEvent("_session.start", 1700000000000),
-      nlohmann::json::array({TestEvent("a_Levelup", 1700000001000), TestEvent("c_Shot", 1700000002000)}),
+      nlohmann::json::array(
+          {TestEvent("a_Levelup", 1700000001000), TestEvent("c_Shot", 1700000002000)}),
       TestEvent("_session.stop", 1700000003000),
   };
   {
@@ -99,10 +100,11 @@ TEST(RequestSender, FailsRejectedAndMalformedMessagesAtOnceAndGoesOn) {
   CollectorProcess collector;
   Outcomes outcomes;
   RequestSender sender(FastOptions(collector.Url(), 5), outcomes.Callback());
-  sender.Submit(TestMessage(nlohmann::json::array()));             // 400: empty batch
+  sender.Submit(TestMessage(nlohmann::json::array()));                       // 400: empty batch
   sender.Submit(TestMessage(TestEvent("a_x", 1), "p", {kContentTypeLine}));  // 400: no key
   sender.Submit("not a message");
-  sender.Submit(R"({"data":"{}","headers":["X: a\r\nY: b"],"url":"https://h/v1/win/record?project=p"})");
+  sender.Submit(
+      R"({"data":"{}","headers":["X: a\r\nY: b"],"url":"https://h/v1/win/record?project=p"})");
   sender.Submit(TestMessage(TestEvent("a_Levelup", 7)));
   ASSERT_TRUE(sender.Drain(20s));
 

@@ -23,7 +23,8 @@ inline nlohmann::json TestEvent(const std::string& eventType, long long timestam
 
 // A message for `body` (one event object or an array of them) to the record
 // or batch path of the build-time service address.
-inline std::string TestMessage(const nlohmann::json& body, const std::string& project = "sample-game",
+inline std::string TestMessage(const nlohmann::json& body,
+                               const std::string& project = "sample-game",
                                std::vector<std::string> headers = {kApiKeyLine, kContentTypeLine}) {
   std::string path = body.is_array() ? "/v1/win/batch" : "/v1/win/record";
   return nlohmann::json{{"data", body.dump()},

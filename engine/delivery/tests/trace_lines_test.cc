@@ -13,7 +13,8 @@ TEST(TraceLines, RequestLineEmbedsTheMessageAsAnObject) {
   EXPECT_EQ(line, R"({"event":"analytics.request","message":)" + text + "}");
   nlohmann::json parsed = nlohmann::json::parse(line);
   EXPECT_TRUE(parsed["message"].is_object());
-  EXPECT_EQ(parsed["message"]["url"], "https://analytics.example.com/v1/win/record?project=sample-game");
+  EXPECT_EQ(parsed["message"]["url"],
+            "https://analytics.example.com/v1/win/record?project=sample-game");
 
   nlohmann::json broken = nlohmann::json::parse(RequestTraceLine("{\"data\":\"x\xFF"));
   EXPECT_EQ(broken["event"], "analytics.request");
@@ -22,10 +23,12 @@ TEST(TraceLines, RequestLineEmbedsTheMessageAsAnObject) {
 }
 
 TEST(TraceLines, OutcomeLinesAreOneJsonObjectPerLine) {
-  EXPECT_EQ(SentTraceLine(200, "http://127.0.0.1:1/v1/win/record?project=p"),
-            R"({"event":"analytics.sent","status":200,"url":"http://127.0.0.1:1/v1/win/record?project=p"})");
-  EXPECT_EQ(FailedTraceLine("HTTP 400: {\"ok\":false}\n", 1, "http://h/v1"),
-            R"({"event":"analytics.failed","reason":"HTTP 400: {\"ok\":false}\n","attempts":1,"url":"http://h/v1"})");
+  EXPECT_EQ(
+      SentTraceLine(200, "http://127.0.0.1:1/v1/win/record?project=p"),
+      R"({"event":"analytics.sent","status":200,"url":"http://127.0.0.1:1/v1/win/record?project=p"})");
+  EXPECT_EQ(
+      FailedTraceLine("HTTP 400: {\"ok\":false}\n", 1, "http://h/v1"),
+      R"({"event":"analytics.failed","reason":"HTTP 400: {\"ok\":false}\n","attempts":1,"url":"http://h/v1"})");
 
   DeliveryOutcome failed;
   failed.reason = "bad byte \xC3";  // a response body cut inside a character

@@ -26,9 +26,9 @@ GAME_ASSEMBLY_EXPORT void SetHeaderUpdateCallback(HeaderUpdateCallbackFunction c
 // The game serves no runtime class: stores null in *factory and answers
 // REGDB_E_CLASSNOTREG for every class id (a null id reads as the empty
 // string); a null `factory` answers E_POINTER.
-GAME_ASSEMBLY_EXPORT HRESULT DllGetActivationFactory(
-    const Platform::String* activatableClassId,
-    std::shared_ptr<Windows::Foundation::IActivationFactory>* factory);
+GAME_ASSEMBLY_EXPORT HRESULT
+DllGetActivationFactory(const Platform::String* activatableClassId,
+                        std::shared_ptr<Windows::Foundation::IActivationFactory>* factory);
 
 // The game holds no objects for others: always S_FALSE ("keep me loaded"),
 // since the process outlives the game anyway.

@@ -51,8 +51,8 @@ std::string NormaliseLocale(const std::string& posixName) {
   if (separator == std::string::npos) return kDefaultLocale;
   const std::string language = name.substr(0, separator);
   const std::string country = name.substr(separator + 1);
-  if (language.size() < 2 || language.size() > 3 || country.size() != 2 ||
-      !AllLetters(language) || !AllLetters(country)) {
+  if (language.size() < 2 || language.size() > 3 || country.size() != 2 || !AllLetters(language) ||
+      !AllLetters(country)) {
     return kDefaultLocale;
   }
   return Cased(language, ::tolower) + "-" + Cased(country, ::toupper);

@@ -46,11 +46,14 @@ const std::vector<SessionStep> kSession = {
     // sent at once, with everything recorded so far.
     {14, [] { Tavi_SetAttribution("campaign=spring_launch&source=store"); }},
     {16, [] { Tavi_Event_LevelUp(3); }},
-    {17, [] {
-       Tavi_CustomEvent("boss_defeated",
-                        "{\"area\":\"Caf\xC3\xA9 \xC3\x89lan\",\"boss\":\"Warden\",\"time\":73.5,\"tries\":3}");
+    {17,
+     [] {
+       Tavi_CustomEvent(
+           "boss_defeated",
+           "{\"area\":\"Caf\xC3\xA9 \xC3\x89lan\",\"boss\":\"Warden\",\"time\":73.5,\"tries\":3}");
      }},
-    {18, [] { Tavi_CustomEvent("session_summary", R"({"coins":1250,"deaths":2,"mode":"story"})"); }},
+    {18,
+     [] { Tavi_CustomEvent("session_summary", R"({"coins":1250,"deaths":2,"mode":"story"})"); }},
     {20, [] { Tavi_Destroy(); }},  // session stop; its request stays takeable
 };
 

@@ -9,7 +9,7 @@ namespace GameAssembly {
 inline constexpr const char* kProjectId = "sample-game";
 
 struct SessionStep {
-  int frame;      // the frame the step runs on, counted from 1
+  int frame;  // the frame the step runs on, counted from 1
   void (*play)();
 };
 

@@ -10,12 +10,12 @@ using GameAssembly::NormaliseLocale;
 
 TEST(MachineContext, LocaleNamesBecomeLanguageDashCountryOrTheDefault) {
   const std::pair<const char*, const char*> cases[] = {
-      {"de_DE.UTF-8", "de-DE"}, {"en_US", "en-US"},     {"pt_br", "pt-BR"},
-      {"sr_RS@latin", "sr-RS"}, {"ast_ES.UTF-8", "ast-ES"}, {"EN_gb.ISO-8859-1", "en-GB"},
-      {"", kDefaultLocale},     {"C", kDefaultLocale},  {"C.UTF-8", kDefaultLocale},
-      {"POSIX", kDefaultLocale}, {"de", kDefaultLocale}, {"de_DEU", kDefaultLocale},
-      {"d_DE", kDefaultLocale}, {"d1_DE", kDefaultLocale}, {"_DE", kDefaultLocale},
-      {"de_", kDefaultLocale},  {"de_DE_x", kDefaultLocale}, {"de-DE", kDefaultLocale},
+      {"de_DE.UTF-8", "de-DE"},  {"en_US", "en-US"},          {"pt_br", "pt-BR"},
+      {"sr_RS@latin", "sr-RS"},  {"ast_ES.UTF-8", "ast-ES"},  {"EN_gb.ISO-8859-1", "en-GB"},
+      {"", kDefaultLocale},      {"C", kDefaultLocale},       {"C.UTF-8", kDefaultLocale},
+      {"POSIX", kDefaultLocale}, {"de", kDefaultLocale},      {"de_DEU", kDefaultLocale},
+      {"d_DE", kDefaultLocale},  {"d1_DE", kDefaultLocale},   {"_DE", kDefaultLocale},
+      {"de_", kDefaultLocale},   {"de_DE_x", kDefaultLocale}, {"de-DE", kDefaultLocale},
   };
   for (const auto& [name, code] : cases) EXPECT_EQ(NormaliseLocale(name), code) << name;
 }

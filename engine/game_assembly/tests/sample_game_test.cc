@@ -20,9 +20,9 @@ namespace {
 using nlohmann::json;
 
 const std::vector<std::string> kSessionEventTypes = {
-    "_session.start",   "a_Start_loading", "a_Finish_loading", "a_Tutorial_start",
-    "c_tutorial_step",  "a_Tutorial_finish", "a_Levelup",      "a_Purchase",
-    "c_shop_visit",     "_init_attribution_pc", "a_Levelup",   "c_boss_defeated",
+    "_session.start",    "a_Start_loading",      "a_Finish_loading", "a_Tutorial_start",
+    "c_tutorial_step",   "a_Tutorial_finish",    "a_Levelup",        "a_Purchase",
+    "c_shop_visit",      "_init_attribution_pc", "a_Levelup",        "c_boss_defeated",
     "c_session_summary", "_session.stop"};
 
 std::mutex linesMutex;
@@ -124,7 +124,8 @@ TEST_F(SampleGame, RefusesAnUnusableCollectorAndKeepsTheEarlierOne) {
   const auto failed = LinesNamed("analytics.failed");
   ASSERT_EQ(failed.size(), LinesNamed("analytics.request").size());
   for (const json& line : failed) {
-    EXPECT_THAT(line["url"].get<std::string>(), ::testing::StartsWith(reachableNowhere + "/v1/win/"));
+    EXPECT_THAT(line["url"].get<std::string>(),
+                ::testing::StartsWith(reachableNowhere + "/v1/win/"));
   }
 }
 

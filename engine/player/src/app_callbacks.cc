@@ -35,7 +35,8 @@ std::string ResultText(HRESULT result) {
 // with an "event" name is kept as text.
 void RecordGameTrace(const char* line) {
   try {
-    auto event = Platform::Trace::Event::parse(line ? line : "", nullptr, /*allow_exceptions=*/false);
+    auto event =
+        Platform::Trace::Event::parse(line ? line : "", nullptr, /*allow_exceptions=*/false);
     auto name = event.find("event");
     if (name == event.end() || !name->is_string()) {
       Platform::Trace::Record("game.trace", {{"text", line ? line : ""}});
@@ -67,7 +68,8 @@ void AppCallbacks::PassLaunchArguments(const Platform::String& arguments) {
   Platform::Trace::Record("player.arguments", {{"value", Platform::ToUtf8(arguments)}});
 }
 
-Windows::Foundation::EventRegistrationToken AppCallbacks::AddRenderingStarted(RenderingStartedHandler handler) {
+Windows::Foundation::EventRegistrationToken AppCallbacks::AddRenderingStarted(
+    RenderingStartedHandler handler) {
   return renderingStarted_.Add(std::move(handler));
 }
 
@@ -75,7 +77,8 @@ void AppCallbacks::RemoveRenderingStarted(Windows::Foundation::EventRegistration
   renderingStarted_.Remove(token);
 }
 
-void AppCallbacks::AttachRenderPanel(const std::shared_ptr<Windows::UI::Xaml::Controls::SwapChainPanel>& panel) {
+void AppCallbacks::AttachRenderPanel(
+    const std::shared_ptr<Windows::UI::Xaml::Controls::SwapChainPanel>& panel) {
   panel_ = panel;
   Platform::Trace::Record("player.panelattached");
 }

@@ -21,7 +21,8 @@ class Player : public ::testing::Test {
   void SetUp() override {
     EnginePlayer::RegisterAppCallbacks();
     Platform::StandIn::StartApplication([](auto) { Platform::ref_new<BareApp>(); });
-    player = Platform::safe_cast<AppCallbacks>(Platform::ActivateInstance(u"EnginePlayer.AppCallbacks"));
+    player =
+        Platform::safe_cast<AppCallbacks>(Platform::ActivateInstance(u"EnginePlayer.AppCallbacks"));
   }
   void TearDown() override {
     AppCallbacks::HoldRendering(false);
@@ -64,7 +65,8 @@ TEST_F(Player, RendersOnTheUiThreadAndRaisesRenderingStartedOnceAfterTheFirstFra
   player->RemoveRenderingStarted(removed);
   player->AddRenderingStarted([] { throw Platform::DisconnectedException(); });
   Attach();
-  EXPECT_EQ(player->FramesRendered(), 0u) << "frames run from the dispatcher, not inside the attach";
+  EXPECT_EQ(player->FramesRendered(), 0u)
+      << "frames run from the dispatcher, not inside the attach";
   Platform::StandIn::RunOne();
   EXPECT_EQ(raised, 1);
   EXPECT_EQ(framesAtRaise, 1u);

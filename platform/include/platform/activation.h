@@ -46,7 +46,11 @@ enum class ActivationKind : std::int32_t {
 };
 
 enum class ApplicationExecutionState : std::int32_t {
-  NotRunning = 0, Running = 1, Suspended = 2, Terminated = 3, ClosedByUser = 4
+  NotRunning = 0,
+  Running = 1,
+  Suspended = 2,
+  Terminated = 3,
+  ClosedByUser = 4
 };
 
 // The system splash screen shown for an activation. ImageLocation is where
@@ -79,8 +83,10 @@ class IActivatedEventArgs : public virtual Platform::Object {
 
 class LaunchActivatedEventArgs : public IActivatedEventArgs {
  public:
-  LaunchActivatedEventArgs(Platform::String arguments, std::shared_ptr<Activation::SplashScreen> splash)
-      : IActivatedEventArgs(ActivationKind::Launch, std::move(splash)), arguments_(std::move(arguments)) {}
+  LaunchActivatedEventArgs(Platform::String arguments,
+                           std::shared_ptr<Activation::SplashScreen> splash)
+      : IActivatedEventArgs(ActivationKind::Launch, std::move(splash)),
+        arguments_(std::move(arguments)) {}
   Platform::String Arguments() const { return arguments_; }
   Platform::String GetRuntimeClassName() const override {
     return u"Windows.ApplicationModel.Activation.LaunchActivatedEventArgs";
@@ -104,14 +110,17 @@ class ProtocolActivatedEventArgs : public IActivatedEventArgs {
   std::shared_ptr<Windows::Foundation::Uri> uri_;
 };
 
-using StorageItems = Windows::Foundation::Collections::IVectorView<std::shared_ptr<Windows::Storage::IStorageItem>>;
+using StorageItems =
+    Windows::Foundation::Collections::IVectorView<std::shared_ptr<Windows::Storage::IStorageItem>>;
 
 class FileActivatedEventArgs : public IActivatedEventArgs {
  public:
   FileActivatedEventArgs(std::vector<std::shared_ptr<Windows::Storage::IStorageItem>> files,
-                         std::shared_ptr<Activation::SplashScreen> splash, Platform::String verb = u"open")
+                         std::shared_ptr<Activation::SplashScreen> splash,
+                         Platform::String verb = u"open")
       : IActivatedEventArgs(ActivationKind::File, std::move(splash)),
-        files_(Platform::ref_new<StorageItems>(std::move(files))), verb_(std::move(verb)) {}
+        files_(Platform::ref_new<StorageItems>(std::move(files))),
+        verb_(std::move(verb)) {}
   std::shared_ptr<StorageItems> Files() const { return files_; }
   Platform::String Verb() const { return verb_; }
   Platform::String GetRuntimeClassName() const override {

@@ -56,13 +56,17 @@ class Application : public virtual Platform::Object {
 
  protected:
   Application() = default;
-  virtual void OnLaunched(std::shared_ptr<Windows::ApplicationModel::Activation::LaunchActivatedEventArgs>) {}
-  virtual void OnActivated(std::shared_ptr<Windows::ApplicationModel::Activation::IActivatedEventArgs>) {}
-  virtual void OnFileActivated(std::shared_ptr<Windows::ApplicationModel::Activation::FileActivatedEventArgs>) {}
+  virtual void OnLaunched(
+      std::shared_ptr<Windows::ApplicationModel::Activation::LaunchActivatedEventArgs>) {}
+  virtual void OnActivated(
+      std::shared_ptr<Windows::ApplicationModel::Activation::IActivatedEventArgs>) {}
+  virtual void OnFileActivated(
+      std::shared_ptr<Windows::ApplicationModel::Activation::FileActivatedEventArgs>) {}
 
  private:
   friend class Platform::StandIn;
-  void Deliver(const std::shared_ptr<Windows::ApplicationModel::Activation::IActivatedEventArgs>& args);
+  void Deliver(
+      const std::shared_ptr<Windows::ApplicationModel::Activation::IActivatedEventArgs>& args);
 };
 
 }  // namespace Windows::UI::Xaml

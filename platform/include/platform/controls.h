@@ -38,7 +38,9 @@ class Panel : public FrameworkElement {
   void Background(const std::shared_ptr<Media::Brush>& brush);
   // Stand-in: sets without a trace record (markup loading).
   void InitializeBackground(const std::shared_ptr<Media::Brush>& brush) { background_ = brush; }
-  Platform::String GetRuntimeClassName() const override { return u"Windows.UI.Xaml.Controls.Panel"; }
+  Platform::String GetRuntimeClassName() const override {
+    return u"Windows.UI.Xaml.Controls.Panel";
+  }
 
  private:
   std::shared_ptr<UIElementCollection> children_;
@@ -53,7 +55,9 @@ class Canvas : public Panel {
   // The offsets as doubles; a boxed float or double is read, unset is 0.
   static double GetLeft(const std::shared_ptr<UIElement>& element);
   static double GetTop(const std::shared_ptr<UIElement>& element);
-  Platform::String GetRuntimeClassName() const override { return u"Windows.UI.Xaml.Controls.Canvas"; }
+  Platform::String GetRuntimeClassName() const override {
+    return u"Windows.UI.Xaml.Controls.Canvas";
+  }
 };
 
 class Grid : public Panel {
@@ -64,14 +68,18 @@ class Grid : public Panel {
 // The panel a renderer presents its swap chain into.
 class SwapChainPanel : public Grid {
  public:
-  Platform::String GetRuntimeClassName() const override { return u"Windows.UI.Xaml.Controls.SwapChainPanel"; }
+  Platform::String GetRuntimeClassName() const override {
+    return u"Windows.UI.Xaml.Controls.SwapChainPanel";
+  }
 };
 
 class Image : public FrameworkElement {
  public:
   Platform::String Source() const { return source_; }
   void Source(Platform::String uri) { source_ = std::move(uri); }
-  Platform::String GetRuntimeClassName() const override { return u"Windows.UI.Xaml.Controls.Image"; }
+  Platform::String GetRuntimeClassName() const override {
+    return u"Windows.UI.Xaml.Controls.Image";
+  }
 
  private:
   Platform::String source_;

@@ -20,9 +20,11 @@ using DispatchedHandler = std::function<void()>;
 class CoreDispatcher : public virtual Platform::Object {
  public:
   std::shared_ptr<Windows::Foundation::IAsyncAction> RunAsync(CoreDispatcherPriority priority,
-                                                               DispatchedHandler handler);
+                                                              DispatchedHandler handler);
   bool HasThreadAccess() const;
-  Platform::String GetRuntimeClassName() const override { return u"Windows.UI.Core.CoreDispatcher"; }
+  Platform::String GetRuntimeClassName() const override {
+    return u"Windows.UI.Core.CoreDispatcher";
+  }
 };
 
 class CoreWindow : public virtual Platform::Object {

@@ -38,11 +38,24 @@ class Uri : public virtual Platform::Object {
 };
 
 namespace detail {
-template <class T> struct BoxName;
-template <> struct BoxName<float> { static constexpr const char16_t* value = u"Windows.Foundation.IReference`1<Single>"; };
-template <> struct BoxName<double> { static constexpr const char16_t* value = u"Windows.Foundation.IReference`1<Double>"; };
-template <> struct BoxName<std::int32_t> { static constexpr const char16_t* value = u"Windows.Foundation.IReference`1<Int32>"; };
-template <> struct BoxName<bool> { static constexpr const char16_t* value = u"Windows.Foundation.IReference`1<Boolean>"; };
+template <class T>
+struct BoxName;
+template <>
+struct BoxName<float> {
+  static constexpr const char16_t* value = u"Windows.Foundation.IReference`1<Single>";
+};
+template <>
+struct BoxName<double> {
+  static constexpr const char16_t* value = u"Windows.Foundation.IReference`1<Double>";
+};
+template <>
+struct BoxName<std::int32_t> {
+  static constexpr const char16_t* value = u"Windows.Foundation.IReference`1<Int32>";
+};
+template <>
+struct BoxName<bool> {
+  static constexpr const char16_t* value = u"Windows.Foundation.IReference`1<Boolean>";
+};
 }  // namespace detail
 
 // A boxed value (the platform's IReference<T>).

@@ -15,9 +15,12 @@ enum class NavigationMode : std::int32_t { New = 0, Back = 1, Forward = 2, Refre
 class NavigationEventArgs : public virtual Platform::Object {
  public:
   NavigationEventArgs(Platform::ObjectRef content, Platform::ObjectRef parameter,
-                      Windows::UI::Xaml::Interop::TypeName sourcePageType, Navigation::NavigationMode mode)
-      : content_(std::move(content)), parameter_(std::move(parameter)),
-        sourcePageType_(std::move(sourcePageType)), mode_(mode) {}
+                      Windows::UI::Xaml::Interop::TypeName sourcePageType,
+                      Navigation::NavigationMode mode)
+      : content_(std::move(content)),
+        parameter_(std::move(parameter)),
+        sourcePageType_(std::move(sourcePageType)),
+        mode_(mode) {}
   Platform::ObjectRef Content() const { return content_; }
   Platform::ObjectRef Parameter() const { return parameter_; }
   Windows::UI::Xaml::Interop::TypeName SourcePageType() const { return sourcePageType_; }
@@ -65,7 +68,9 @@ class Frame : public FrameworkElement {
   bool Navigate(const Windows::UI::Xaml::Interop::TypeName& sourcePageType,
                 const Platform::ObjectRef& parameter);
   Platform::ObjectRef Content() const { return content_; }
-  Platform::String GetRuntimeClassName() const override { return u"Windows.UI.Xaml.Controls.Frame"; }
+  Platform::String GetRuntimeClassName() const override {
+    return u"Windows.UI.Xaml.Controls.Frame";
+  }
 
  private:
   std::shared_ptr<Page> PageFor(const Windows::UI::Xaml::Interop::TypeName& type);

@@ -83,9 +83,9 @@ class Exception : public std::exception {
   std::string what_;
 };
 
-#define PLATFORM_EXCEPTION(Name, Code)                                  \
-  class Name : public Exception {                                       \
-   public:                                                              \
+#define PLATFORM_EXCEPTION(Name, Code)                                          \
+  class Name : public Exception {                                               \
+   public:                                                                      \
     explicit Name(String message = {}) : Exception(Code, std::move(message)) {} \
   };
 

@@ -21,13 +21,15 @@ class StandIn {
   // Makes the calling thread the UI thread and runs `callback` (which
   // creates the application) without entering the loop; tests then step
   // the loop with RunOne / RunUntilIdle.
-  static void StartApplication(const Windows::UI::Xaml::ApplicationInitializationCallback& callback);
+  static void StartApplication(
+      const Windows::UI::Xaml::ApplicationInitializationCallback& callback);
 
   // Queues an activation for the UI thread: Launch reaches OnLaunched, File
   // OnFileActivated, every other kind OnActivated. A failure of the override
   // is recorded ("activation.failed"), kept as ActivationFailure, and ends
   // the application, as an unhandled failure does on the platform.
-  static void Activate(std::shared_ptr<Windows::ApplicationModel::Activation::IActivatedEventArgs> args);
+  static void Activate(
+      std::shared_ptr<Windows::ApplicationModel::Activation::IActivatedEventArgs> args);
 
   struct Failure {
     HRESULT result;

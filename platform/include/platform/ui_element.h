@@ -32,7 +32,8 @@ class DependencyProperty : public virtual Platform::Object {
 // An object with a property store. SetValue keeps the boxed value as given.
 class DependencyObject : public virtual Platform::Object {
  public:
-  void SetValue(const std::shared_ptr<DependencyProperty>& property, const Platform::ObjectRef& value);
+  void SetValue(const std::shared_ptr<DependencyProperty>& property,
+                const Platform::ObjectRef& value);
   Platform::ObjectRef GetValue(const std::shared_ptr<DependencyProperty>& property) const;
 
  protected:
@@ -60,7 +61,9 @@ class FrameworkElement : public UIElement {
   void Name(Platform::String value) { name_ = std::move(value); }
   // The panel holding this element, or null.
   std::shared_ptr<FrameworkElement> Parent() const { return parent_.lock(); }
-  Platform::String GetRuntimeClassName() const override { return u"Windows.UI.Xaml.FrameworkElement"; }
+  Platform::String GetRuntimeClassName() const override {
+    return u"Windows.UI.Xaml.FrameworkElement";
+  }
 
   // Stand-in: the element's name for the trace (its runtime class when unnamed).
   std::string TraceName() const;
@@ -87,7 +90,9 @@ class SolidColorBrush : public Brush {
  public:
   explicit SolidColorBrush(Windows::UI::Color color) : color_(color) {}
   Windows::UI::Color Color() const { return color_; }
-  Platform::String GetRuntimeClassName() const override { return u"Windows.UI.Xaml.Media.SolidColorBrush"; }
+  Platform::String GetRuntimeClassName() const override {
+    return u"Windows.UI.Xaml.Media.SolidColorBrush";
+  }
 
  private:
   Windows::UI::Color color_;

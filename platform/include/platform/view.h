@@ -10,7 +10,11 @@
 
 namespace Windows::UI::ViewManagement {
 
-enum class ApplicationViewWindowingMode : std::int32_t { Auto = 0, PreferredLaunchViewSize = 1, FullScreen = 2 };
+enum class ApplicationViewWindowingMode : std::int32_t {
+  Auto = 0,
+  PreferredLaunchViewSize = 1,
+  FullScreen = 2
+};
 
 // The main window's view. Title may be set from any thread; each setting is
 // recorded as "window.title".
@@ -44,11 +48,16 @@ class ApplicationView : public virtual Platform::Object {
 namespace Windows::Graphics::Display {
 
 enum class DisplayOrientations : std::uint32_t {
-  None = 0, Landscape = 1, Portrait = 2, LandscapeFlipped = 4, PortraitFlipped = 8
+  None = 0,
+  Landscape = 1,
+  Portrait = 2,
+  LandscapeFlipped = 4,
+  PortraitFlipped = 8
 };
 
 constexpr DisplayOrientations operator|(DisplayOrientations a, DisplayOrientations b) {
-  return static_cast<DisplayOrientations>(static_cast<std::uint32_t>(a) | static_cast<std::uint32_t>(b));
+  return static_cast<DisplayOrientations>(static_cast<std::uint32_t>(a) |
+                                          static_cast<std::uint32_t>(b));
 }
 
 class DisplayInformation {

@@ -24,8 +24,7 @@ struct LARGE_INTEGER {
   LONGLONG QuadPart;
 };
 
-inline const HANDLE INVALID_HANDLE_VALUE =
-    reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1));
+inline const HANDLE INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1));
 
 constexpr DWORD GENERIC_READ = 0x80000000u;
 constexpr DWORD FILE_SHARE_READ = 0x00000001u;
@@ -51,16 +50,14 @@ constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
 // ERROR_ACCESS_DENIED for a directory or an unreadable file, and
 // ERROR_NOT_SUPPORTED for any access other than GENERIC_READ, any disposition
 // other than OPEN_EXISTING, or extended parameters.
-HANDLE CreateFile2(LPCWSTR name, DWORD access, DWORD share, DWORD disposition,
-                   void* extended);
+HANDLE CreateFile2(LPCWSTR name, DWORD access, DWORD share, DWORD disposition, void* extended);
 
 BOOL GetFileSizeEx(HANDLE file, LARGE_INTEGER* size);
 
 // Reads until `toRead` bytes arrived or the file ended; `*read` receives the
 // count actually read (0 at the end of the file, which is not a failure).
 // Overlapped I/O is not supported.
-BOOL ReadFile(HANDLE file, void* buffer, DWORD toRead, DWORD* read,
-              void* overlapped);
+BOOL ReadFile(HANDLE file, void* buffer, DWORD toRead, DWORD* read, void* overlapped);
 
 BOOL CloseHandle(HANDLE handle);
 

@@ -25,7 +25,8 @@ namespace Windows::UI::Xaml {
 class Window : public virtual Platform::Object {
  public:
   using SizeChangedEvent =
-      Platform::Event<Platform::ObjectRef, std::shared_ptr<Windows::UI::Core::WindowSizeChangedEventArgs>>;
+      Platform::Event<Platform::ObjectRef,
+                      std::shared_ptr<Windows::UI::Core::WindowSizeChangedEventArgs>>;
 
   // The main window on the UI thread; null on any other thread.
   static std::shared_ptr<Window> Current();

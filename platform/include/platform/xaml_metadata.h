@@ -62,7 +62,8 @@ class IXamlType : public virtual Platform::Object {
   virtual Platform::ObjectRef ActivateInstance() = 0;
   virtual Platform::ObjectRef CreateFromString(const Platform::String& value) = 0;
   virtual std::shared_ptr<IXamlMember> GetMember(const Platform::String& name) = 0;
-  virtual void AddToVector(const Platform::ObjectRef& instance, const Platform::ObjectRef& value) = 0;
+  virtual void AddToVector(const Platform::ObjectRef& instance,
+                           const Platform::ObjectRef& value) = 0;
   virtual void AddToMap(const Platform::ObjectRef& instance, const Platform::ObjectRef& key,
                         const Platform::ObjectRef& value) = 0;
   virtual void RunInitializer() = 0;

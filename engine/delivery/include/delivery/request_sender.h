@@ -16,11 +16,11 @@
 namespace Delivery {
 
 struct SenderOptions {
-  std::string collectorUrl;  // http(s) base address, see CollectorAddress
-  int maxAttempts = 5;       // attempts per message, including the first
+  std::string collectorUrl;                        // http(s) base address, see CollectorAddress
+  int maxAttempts = 5;                             // attempts per message, including the first
   std::chrono::milliseconds firstRetryDelay{100};  // doubles after each retry
   std::chrono::milliseconds connectTimeout{3000};
-  std::chrono::milliseconds totalTimeout{10000};   // per attempt
+  std::chrono::milliseconds totalTimeout{10000};  // per attempt
 };
 
 // What became of one submitted message.
@@ -89,7 +89,7 @@ class RequestSender {
   std::size_t unfinished = 0;       // submitted, outcome not yet reported
   bool stopping = false;
   std::atomic<bool> aborting{false};  // read by libcurl during a transfer
-  std::thread worker;  // last: starts after everything above is ready
+  std::thread worker;                 // last: starts after everything above is ready
 };
 
 }  // namespace Delivery
