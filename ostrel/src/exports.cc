@@ -11,6 +11,10 @@
 
 namespace {
 
+using Ostrel::Library;
+namespace Constants = Ostrel::Constants;
+namespace GameEvents = Ostrel::GameEvents;
+
 Library& State() {
   static Library library;
   return library;

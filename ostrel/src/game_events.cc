@@ -2,15 +2,16 @@
 
 #include <nlohmann/json.hpp>
 
+#include "event_category.h"
 #include "services_client.h"
 
-namespace GameEvents {
+namespace Ostrel::GameEvents {
 namespace {
 
 // Takes the event over; the services client's by-value parameter is built
 // from it by a move.
 void RecordGameEvent(ServicesClient& services, AnalyticsEvent&& event) {
-  services.RecordEvent(std::move(event), services.GameCategory());
+  services.RecordEvent(std::move(event), EventCategory::Game());
 }
 
 double LowByte(std::int32_t slot) { return static_cast<std::uint8_t>(slot & 0xFF); }
@@ -85,8 +86,8 @@ bool RecordCustom(ServicesClient& services, std::string name, const std::string&
   // Objects yield their members in key order, arrays "0", "1", ..., and a
   // lone value one pair with the empty key.
   for (const auto& item : attributes.items()) AddValue(event, item.key(), item.value());
-  services.RecordEvent(std::move(event), services.CustomCategory());
+  services.RecordEvent(std::move(event), EventCategory::Custom());
   return true;
 }
 
-}  // namespace GameEvents
+}  // namespace Ostrel::GameEvents
