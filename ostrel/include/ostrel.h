@@ -17,6 +17,12 @@
  *   stay queued: Tavi_MessagesCount and Tavi_Zel_GetMessage keep working
  *   afterwards so the game can send them before it quits.
  *
+ *   Exit and unload never destroy the library's state: every function
+ *   called from an atexit handler or a static object's destructor behaves
+ *   as during the run (Tavi_Destroy there records the session stop, and its
+ *   request can be taken), and a library unloaded with dlclose keeps its
+ *   session, buffered events and queued requests for the next dlopen.
+ *
  *   Calls made while the library is not initialised (before Tavi_Init, after
  *   Tavi_Destroy, or after a Tavi_Init with an empty project identifier) are
  *   safe: setters and events have no effect and Tavi_Update does nothing;
