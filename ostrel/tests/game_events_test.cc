@@ -86,7 +86,12 @@ TEST_F(GameEventsTest, ConvertsCustomEventValues) {
       {"-2147483649", {}, {{"", 2147483647.0}}},  // -(2^31) - 1 read signed
       {"18446744073709551615", {}, {{"", 4294967295.0}}},
       {"5", {}, {{"", 5}}},
-      {"1e40", {}, {{"", std::numeric_limits<double>::infinity()}}},
+      // Beyond the float range: the largest float up to the halfway point to
+      // 2^128, infinity from there on; too small for a float: zero.
+      {"3.4028235e38", {}, {{"", std::numeric_limits<float>::max()}}},
+      {"3.5e38", {}, {{"", std::numeric_limits<double>::infinity()}}},
+      {"-1e40", {}, {{"", -std::numeric_limits<double>::infinity()}}},
+      {"1e-46", {}, {{"", 0.0}}},
       {R"(["x",2.5,null,{"nested":1}])", {{"0", "x"}}, {{"1", 2.5}}},
       {"true", {}, {}},
       {"null", {}, {}},
