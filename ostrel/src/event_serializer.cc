@@ -118,18 +118,22 @@ void EventSerializer::WriteBody(std::string& out, const std::deque<AnalyticsEven
 }
 
 void EventSerializer::SetPrefix(Prefix& prefix, std::string text) {
-  if (text == prefix.text) return;
   prefix.written.clear();
   AppendEscaped(prefix.written, text, depth);
   prefix.text = std::move(text);
 }
 
-void EventSerializer::WriteEvent(std::string& out, const AnalyticsEvent& event) {
-  JsonWriter json(out, depth);
-  const EventCategory& category = event.Category();
+void EventSerializer::UsePrefixesOf(const EventCategory& category) {
+  if (prefixCategory && *prefixCategory == category) return;
   SetPrefix(typePrefix, category.TypePrefix());
   SetPrefix(attributePrefix, category.AttributeKeyPrefix());
   SetPrefix(metricPrefix, category.MetricKeyPrefix());
+  prefixCategory = category;
+}
+
+void EventSerializer::WriteEvent(std::string& out, const AnalyticsEvent& event) {
+  JsonWriter json(out, depth);
+  UsePrefixesOf(event.Category());
   const JsonInteger timestamp(event.Timestamp());
 
   json.Raw(Text(head));

@@ -6,11 +6,13 @@
 #include <array>
 #include <cstddef>
 #include <deque>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "analytics_event.h"
+#include "event_category.h"
 #include "json_writer.h"
 #include "serialization_context.h"
 
@@ -64,6 +66,7 @@ class EventSerializer {
   void EndPiece(Piece piece) { pieceEnd[piece] = pieces.size(); }
   std::string_view Text(Piece piece) const;
   void SetPrefix(Prefix& prefix, std::string text);
+  void UsePrefixesOf(const EventCategory& category);
   void WriteAttributes(JsonWriter& json, const AnalyticsEvent& event);
   void WriteMetrics(JsonWriter& json, const AnalyticsEvent& event);
   void WriteKey(JsonWriter& json, const Prefix& prefix, std::string_view key);
@@ -71,8 +74,10 @@ class EventSerializer {
   JsonDepth depth;
   std::string pieces;
   std::array<std::size_t, pieceCount> pieceEnd{};
-  // Reused from event to event (consecutive events mostly share their
-  // category): the prefixes and the order in which keys are written.
+  // Reused from event to event: the prefixes, written again only when the
+  // category changes (consecutive events mostly share it), and the order in
+  // which keys are written.
+  std::optional<EventCategory> prefixCategory;
   Prefix typePrefix;
   Prefix attributePrefix;
   Prefix metricPrefix;
