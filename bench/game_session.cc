@@ -9,6 +9,9 @@
 namespace GameSession {
 namespace {
 
+namespace Constants = Ostrel::Constants;
+namespace GameEvents = Ostrel::GameEvents;
+
 constexpr const char* userId = "player-4f1c2a9e7b3d55";
 constexpr const char* clientId = "client-9a8b7c6d5e4f3a";
 constexpr const char* appId = "com.example.skyforge";
@@ -74,7 +77,7 @@ CorePlayer::CorePlayer(TaviServices::HttpClient* client)
   services->SetPlatform(platformName, platformVersion);
   services->SetDeviceLocale(locale);
   services->SetHttpClient(client);
-  services->Recorder().Flush();  // "session.start" leaves the buffer
+  services->Flush();  // "session.start" leaves the buffer
 }
 
 void CorePlayer::LevelUp(int level) { GameEvents::RecordLevelUp(*services, level); }
@@ -94,8 +97,8 @@ BufferedFlush::BufferedFlush()
   PlayThirtyEvents(player);
 }
 
-EventBatch BufferedFlush::Events() {
-  return {player.Services().Recorder().Buffer(), player.Services().Context()};
+Ostrel::EventBatch BufferedFlush::Events() {
+  return {player.Services().BufferedEvents(), player.Services().Context()};
 }
 
 // As Tavi_Zel_GetMessage hands it out.

@@ -74,7 +74,7 @@ class CorePlayer {
 // and header lines of their upload.
 struct BufferedFlush {
   BufferedFlush();
-  EventBatch Events();
+  Ostrel::EventBatch Events();
 
   CorePlayer player;
   std::string url;

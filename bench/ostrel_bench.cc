@@ -97,7 +97,8 @@ void BM_WriteMessage(benchmark::State& state) {
   GameSession::BufferedFlush batch;
   std::size_t bytes = 0;
   for (auto _ : state) {
-    const std::string message = WriteEventsMessage(batch.url, batch.headers, batch.Events());
+    const std::string message =
+        Ostrel::WriteEventsMessage(batch.url, batch.headers, batch.Events());
     bytes += message.size();
     benchmark::DoNotOptimize(message.data());
   }
@@ -109,7 +110,7 @@ void BM_WriteMessageBaseline(benchmark::State& state) {
   GameSession::BufferedFlush batch;
   std::size_t bytes = 0;
   for (auto _ : state) {
-    const EventBatch view = batch.Events();
+    const Ostrel::EventBatch view = batch.Events();
     const std::string message = Reference::WriteRequestMessage(
         batch.url, batch.headers, Reference::SerializeBody(view.events, view.context));
     bytes += message.size();

@@ -1,8 +1,10 @@
 #include "custom_attributes_model.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 
 using nlohmann::json;
 
@@ -11,6 +13,20 @@ namespace {
 bool ByteOrderLess(const std::string& left, const std::string& right) {
   const int common = std::memcmp(left.data(), right.data(), std::min(left.size(), right.size()));
   return common != 0 ? common < 0 : left.size() < right.size();
+}
+
+// IEEE 754 narrowing, also beyond the float range, where a conversion would
+// be undefined in C++: the double's significand rounded to 24 bits (ties to
+// even), infinity once the result exceeds the largest float.
+double NarrowedToFloat(double value) {
+  constexpr double largest = std::numeric_limits<float>::max();
+  if (!std::isfinite(value) || std::fabs(value) <= largest) return static_cast<float>(value);
+  int exponent = 0;
+  const double significand = std::frexp(value, &exponent);
+  const double narrowed = std::ldexp(std::nearbyint(std::ldexp(significand, 24)), exponent - 24);
+  return std::fabs(narrowed) <= largest
+             ? narrowed
+             : std::copysign(std::numeric_limits<double>::infinity(), value);
 }
 
 void AddValue(ExpectedValues& values, const std::string& key, const json& value) {
@@ -26,7 +42,7 @@ void AddValue(ExpectedValues& values, const std::string& key, const json& value)
         low >= 0x80000000u ? static_cast<double>(low) - 4294967296.0 : static_cast<double>(low);
     values.metrics.emplace_back(key, signedLow);
   } else if (value.is_number_float()) {
-    values.metrics.emplace_back(key, static_cast<double>(static_cast<float>(value.get<double>())));
+    values.metrics.emplace_back(key, NarrowedToFloat(value.get<double>()));
   }
 }
 

@@ -36,7 +36,8 @@ class CapturingClient final : public TaviServices::HttpClient {
 bool SameBits(double left, double right) { return std::memcmp(&left, &right, sizeof left) == 0; }
 
 void CheckRecorded(const AnalyticsEvent& event, const ExpectedValues& expected) {
-  Require(event.Name() == "fuzz" && event.Category() == "c", "custom event name or category");
+  Require(event.Name() == "fuzz" && event.Category() == Ostrel::EventCategory::Custom(),
+          "custom event name or category");
   if (event.Attributes() != expected.attributes) Fail("recorded attributes differ");
   const auto& metrics = event.Metrics();
   Require(metrics.size() == expected.metrics.size(), "number of recorded metrics differs");
@@ -72,7 +73,7 @@ void CheckUploaded(const json& event, const ExpectedValues& expected) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  Clock::SetSource(&FixedNow);
+  Ostrel::Clock::SetSource(&FixedNow);
   return 0;
 }
 
@@ -84,21 +85,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   ServicesClient services("p");
   CapturingClient client;
   services.SetHttpClient(&client);
-  const std::size_t before = services.Recorder().Buffer().size();
-  const bool recorded = GameEvents::RecordCustom(services, "fuzz", text);
+  const std::size_t before = services.BufferedEvents().size();
+  const bool recorded = Ostrel::GameEvents::RecordCustom(services, "fuzz", text);
 
   const json parsed = json::parse(text, nullptr, false, false);
   if (parsed.is_discarded()) {
-    Require(!recorded && services.Recorder().Buffer().size() == before,
+    Require(!recorded && services.BufferedEvents().size() == before,
             "text that is not JSON must record nothing");
     return 0;
   }
-  Require(recorded && services.Recorder().Buffer().size() == before + 1,
+  Require(recorded && services.BufferedEvents().size() == before + 1,
           "JSON text must record one event");
   const ExpectedValues expected = ConvertAttributes(parsed);
-  CheckRecorded(services.Recorder().Buffer().back(), expected);
+  CheckRecorded(services.BufferedEvents().back(), expected);
 
-  Require(services.Recorder().Flush(), "flush must succeed");
+  Require(services.Flush(), "flush must succeed");
   const json body = json::parse(client.body, nullptr, false, false);
   Require(!body.is_discarded() && body.is_array() && body.size() == 2,
           "the flushed body must be an array of session start and the custom event");

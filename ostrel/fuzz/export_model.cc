@@ -7,6 +7,7 @@
 #include "custom_attributes_model.h"
 
 using nlohmann::json;
+namespace Constants = Ostrel::Constants;
 
 namespace {
 
@@ -28,7 +29,7 @@ void ExportModel::Init(const std::string& projectId, std::int64_t now) {
   if (session || projectId.empty()) return;
   session.emplace();
   session->projectId = projectId;
-  Append(ModelEvent{"session.start", "", 0, {}, {}}, now);
+  Append(ModelEvent{"session.start", {}, 0, {}, {}}, now);
 }
 
 void ExportModel::Update(std::int64_t now) {
@@ -43,7 +44,7 @@ void ExportModel::Update(std::int64_t now) {
 
 void ExportModel::Destroy(std::int64_t now) {
   if (!session) return;
-  Append(ModelEvent{"session.stop", "", 0, {}, {}}, now);
+  Append(ModelEvent{"session.stop", {}, 0, {}, {}}, now);
   Flush();
   session.reset();
 }
@@ -59,7 +60,7 @@ void ExportModel::SetClient(std::string clientId) {
 void ExportModel::SetAttribution(const std::string& attribution, std::int64_t now) {
   if (!session) return;
   if (attribution != session->attribution) {
-    Append(ModelEvent{"init_attribution_pc", "", 0, {{"params", attribution}}, {}}, now);
+    Append(ModelEvent{"init_attribution_pc", {}, 0, {{"params", attribution}}, {}}, now);
     Flush();
   }
   session->attribution = attribution;
@@ -85,7 +86,7 @@ void ExportModel::SetPlatform(std::string name, std::string version) {
 }
 
 void ExportModel::RecordGameEvent(ModelEvent event, std::int64_t now) {
-  Record(std::move(event), "a", now);
+  Record(std::move(event), Ostrel::EventCategory::Game(), now);
 }
 
 void ExportModel::RecordCustom(std::string name, const std::string& attributesText,
@@ -95,11 +96,11 @@ void ExportModel::RecordCustom(std::string name, const std::string& attributesTe
   if (attributes.is_discarded()) return;
   ExpectedValues values = ConvertAttributes(attributes);
   Record(
-      ModelEvent{std::move(name), "", 0, std::move(values.attributes), std::move(values.metrics)},
-      "c", now);
+      ModelEvent{std::move(name), {}, 0, std::move(values.attributes), std::move(values.metrics)},
+      Ostrel::EventCategory::Custom(), now);
 }
 
-void ExportModel::Record(ModelEvent event, std::string category, std::int64_t now) {
+void ExportModel::Record(ModelEvent event, Ostrel::EventCategory category, std::int64_t now) {
   if (!session) return;
   event.category = std::move(category);
   Append(std::move(event), now);
@@ -135,9 +136,8 @@ void ExportModel::Flush() {
 
 json ExportModel::EventJson(const ModelEvent& event) const {
   const ModelContext& context = session->context;
-  const bool custom = event.category == "c";
-  const std::string attributePrefix = custom ? "dsa_" : event.category + "_";
-  const std::string metricPrefix = custom ? "dsm_" : event.category + "_";
+  const std::string attributePrefix = event.category.AttributeKeyPrefix();
+  const std::string metricPrefix = event.category.MetricKeyPrefix();
   json attributes = json::object();
   for (const auto& [key, value] : event.attributes) attributes[attributePrefix + key] = value;
   attributes["user_id"] = context.userId;
@@ -145,7 +145,7 @@ json ExportModel::EventJson(const ModelEvent& event) const {
   for (const auto& [key, value] : event.metrics) metrics[metricPrefix + key] = value;
   const std::vector<std::string>& app = context.appData;
   return json{
-      {"event_type", event.category + "_" + event.name},
+      {"event_type", event.category.TypePrefix() + event.name},
       {"event_timestamp", event.timestamp},
       {"arrival_timestamp", event.timestamp},
       {"event_version", "1.0"},

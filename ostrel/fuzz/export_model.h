@@ -13,9 +13,11 @@
 #include <utility>
 #include <vector>
 
+#include "event_category.h"
+
 struct ModelEvent {
   std::string name;
-  std::string category;
+  Ostrel::EventCategory category;
   std::int64_t timestamp = 0;
   std::vector<std::pair<std::string, std::string>> attributes;
   std::vector<std::pair<std::string, double>> metrics;
@@ -70,7 +72,7 @@ class ExportModel {
   std::deque<ExpectedMessage>& Queue() { return queue; }
 
  private:
-  void Record(ModelEvent event, std::string category, std::int64_t now);
+  void Record(ModelEvent event, Ostrel::EventCategory category, std::int64_t now);
   void Append(ModelEvent event, std::int64_t now);
   void Flush();
   nlohmann::json EventJson(const ModelEvent& event) const;

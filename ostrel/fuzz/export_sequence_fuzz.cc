@@ -107,7 +107,7 @@ void Purchase(FuzzedDataProvider& data, ExportModel& model) {
                      amount, validated, Pointer(name), sandbox);
   model.RecordGameEvent(
       {"Purchase",
-       "",
+       {},
        0,
        {{"currency", Value(currency)}, {"sku", Value(sku)}, {"name", Value(name)}},
        {{"price", price},
@@ -140,7 +140,7 @@ void GameEvent(int which, ExportModel& model) {
   constexpr const char* names[] = {"Start_loading", "Finish_loading", "Tutorial_start",
                                    "Tutorial_finish"};
   calls[which]();
-  model.RecordGameEvent({names[which], "", 0, {}, {}}, now);
+  model.RecordGameEvent({names[which], {}, 0, {}, {}}, now);
 }
 
 // Set OSTREL_FUZZ_TRACE to see the calls an input makes (for findings).
@@ -212,7 +212,7 @@ void OneCall(FuzzedDataProvider& data, ExportModel& model) {
     case 12: {
       const auto level = data.ConsumeIntegral<std::int32_t>();
       Tavi_Event_LevelUp(level);
-      model.RecordGameEvent({"Levelup", "", 0, {}, {{"level", level}}}, now);
+      model.RecordGameEvent({"Levelup", {}, 0, {}, {{"level", level}}}, now);
       break;
     }
     case 13:
@@ -243,7 +243,7 @@ void Reset() {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  Clock::SetSource(&Now);
+  Ostrel::Clock::SetSource(&Now);
   return 0;
 }
 

@@ -14,6 +14,7 @@
 #include "message_writer.h"
 #include "reference_pipeline.h"
 #include "request_queue.h"
+#include "take_message.h"
 
 namespace {
 
@@ -43,21 +44,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   FuzzedChoices choices(data);
   EventGenerator generate(choices);
 
-  const SerializationContext context = generate.Context();
-  const std::deque<AnalyticsEvent> events = generate.Events(context);
+  const Ostrel::SerializationContext context = generate.Context();
+  const std::deque<AnalyticsEvent> events = generate.Events();
   const std::string url = generate.Text();
   std::vector<std::string> headers;
   for (std::uint64_t n = choices.Below(4); n > 0; --n) headers.push_back(generate.Text());
 
   const std::string body = Reference::SerializeBody(events, context);
-  RequireSame("event body", body, WriteEventsBody({events, context}));
+  RequireSame("event body", body, Ostrel::WriteEventsBody({events, context}));
   Zel::TaviServicesHttpClientCurl queue;
   queue.SendEvents(url, headers, {events, context});
   RequireSame("event message", Reference::WriteRequestMessage(url, headers, body),
-              queue.TakeMessage());
+              TakeMessage(queue));
 
   const std::string anyBody = generate.Text();
   RequireSame("message of any body", Reference::WriteRequestMessage(url, headers, anyBody),
-              WriteRequestMessage(url, headers, anyBody));
+              Ostrel::WriteRequestMessage(url, headers, anyBody));
   return 0;
 }

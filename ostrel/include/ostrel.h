@@ -10,12 +10,18 @@
  *
  * Lifecycle
  *   Tavi_Init(project) creates the library state and opens a session (a
- *   "session.start" event is buffered). Setters, event calls, Tavi_Update and
- *   the queue calls follow. Tavi_Destroy closes the session: it records
- *   "session.stop", flushes everything still buffered into one last request
- *   and releases the library state. Requests still queued at Tavi_Destroy
- *   stay queued: Tavi_MessagesCount and Tavi_Zel_GetMessage keep working
- *   afterwards so the game can send them before it quits.
+ *   "_session.start" event is buffered). Setters, event calls, Tavi_Update
+ *   and the queue calls follow. Tavi_Destroy closes the session: it records
+ *   "_session.stop", flushes everything still buffered into one last
+ *   request and releases the library state. Requests still queued at
+ *   Tavi_Destroy stay queued: Tavi_MessagesCount and Tavi_Zel_GetMessage
+ *   keep working afterwards so the game can send them before it quits.
+ *
+ *   Exit and unload never destroy the library's state: every function
+ *   called from an atexit handler or a static object's destructor behaves
+ *   as during the run (Tavi_Destroy there records "_session.stop", and its
+ *   request can be taken), and a library unloaded with dlclose keeps its
+ *   session, buffered events and queued requests for the next dlopen.
  *
  *   Calls made while the library is not initialised (before Tavi_Init, after
  *   Tavi_Destroy, or after a Tavi_Init with an empty project identifier) are
@@ -33,7 +39,9 @@
  *   platform, locale) is read when the events are flushed, not when they are
  *   recorded. Built-in game events have the category "a" (event type
  *   "a_<name>", keys prefixed "a_"); custom events the category "c" (event
- *   type "c_<name>", attribute keys prefixed "dsa_", metric keys "dsm_").
+ *   type "c_<name>", attribute keys prefixed "dsa_", metric keys "dsm_");
+ *   the session's own events have none (event types "_session.start",
+ *   "_session.stop" and "_init_attribution_pc", keys prefixed "_").
  *
  * Texts
  *   Every text argument is a NUL-terminated UTF-8 string owned by the caller;
@@ -74,7 +82,7 @@ extern "C" {
 
 /* Initialises the library with the project identifier that goes into every
  * upload URL ("project" query parameter) and opens a session by buffering a
- * "session.start" event. A null or empty identifier while uninitialised
+ * "_session.start" event. A null or empty identifier while uninitialised
  * creates nothing. While initialised, a second call keeps the first
  * identifier and records no second session start. */
 OSTREL_API void Tavi_Init(const char* projectId);
@@ -90,7 +98,7 @@ OSTREL_API void Tavi_Update(void);
  * Ownership: new malloc'd array, release with free(). */
 OSTREL_API char* Tavi_Get_Version(void);
 
-/* Records "session.stop", flushes everything buffered into one last request
+/* Records "_session.stop", flushes everything buffered into one last request
  * and releases the library state. Queued requests stay queued (see above).
  * Does nothing while uninitialised. */
 OSTREL_API void Tavi_Destroy(void);
@@ -126,8 +134,11 @@ OSTREL_API void Tavi_SetAttribution(const char* attribution);
 OSTREL_API void Tavi_SetAppData(const char* appId, const char* packageName, const char* title,
                                 const char* versionName, const char* versionCode);
 
-/* Sets the device locale code, e.g. "en-US". The first five-character code
- * also sets the language ("en") and country ("US") for the session. */
+/* Sets the device locale code, e.g. "en-US". The first code that is exactly
+ * five bytes long also sets the language (its first two bytes, "en") and the
+ * country (its 4th and 5th bytes, "US") for the session; later codes change
+ * the code only. Lengths count bytes, not characters: each non-ASCII
+ * character counts with its UTF-8 bytes, and the 3rd byte is not examined. */
 OSTREL_API void Tavi_SetDeviceLocale(const char* localeCode);
 
 /* Sets the platform name (default "Windows") and version. Empty texts replace
@@ -151,7 +162,8 @@ OSTREL_API void Tavi_EventTutorialFinish(void);
  * "sandbox" and the attributes "currency", "sku", "name". The first two
  * texts are accepted for compatibility and not used. Of validated and
  * sandbox only the low byte is read (1 true, 0 false). Price and amount are
- * stored as given; null texts read as "". */
+ * stored as given (a price that is not finite is written as null); null
+ * texts read as "". */
 OSTREL_API void Tavi_EventPurchase(const char* unused1, const char* unused2, double price,
                                    const char* currency, const char* sku, int32_t amount,
                                    int32_t validated, const char* name, int32_t sandbox);
@@ -160,9 +172,18 @@ OSTREL_API void Tavi_EventPurchase(const char* unused1, const char* unused2, dou
  * member of an object (in key order), each element of an array (keys "0",
  * "1", ...) or a lone value (empty key) becomes an attribute when it is a
  * string and a metric when it is a number; other values are skipped.
- * Integers keep their low 32 bits, fractions are narrowed to single
- * precision. Attributes that are not valid JSON record nothing. A null
- * name reads as "", null attributes as JSON null. */
+ * Numbers become metrics as follows:
+ *   - an integer keeps its low 32 bits, read as signed when the integer is
+ *     negative (-1 stays -1; -2147483649 becomes 2147483647) and as unsigned
+ *     otherwise (4294967295 stays; 4294967297 becomes 1);
+ *   - a number written with a fraction or an exponent is rounded to single
+ *     precision (0.1 becomes 0.100000001490116...): one too small for a
+ *     float becomes zero, one beyond the float range (about 3.4e38) becomes
+ *     plus or minus infinity;
+ *   - a metric that is not finite is written as null in the upload.
+ * Attributes that are not valid JSON record nothing (that includes numbers
+ * too large for a double, such as 1e400). A null name reads as "", null
+ * attributes as JSON null. */
 OSTREL_API void Tavi_CustomEvent(const char* name, const char* attributes);
 
 #ifdef __cplusplus

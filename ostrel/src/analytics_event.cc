@@ -3,7 +3,7 @@
 #include "clock.h"
 
 AnalyticsEvent::AnalyticsEvent(std::string name)
-    : name(std::move(name)), timestamp(Clock::NowMilliseconds()) {}
+    : name(std::move(name)), timestamp(Ostrel::Clock::NowMilliseconds()) {}
 
 AnalyticsEvent& AnalyticsEvent::AddAttribute(std::string key, std::string value) {
   attributes.emplace_back(std::move(key), std::move(value));

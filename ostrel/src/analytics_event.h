@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "event_category.h"
+
 class AnalyticsEvent {
  public:
   using Attribute = std::pair<std::string, std::string>;
@@ -21,15 +23,15 @@ class AnalyticsEvent {
   const std::vector<Attribute>& Attributes() const { return attributes; }
   const std::vector<Metric>& Metrics() const { return metrics; }
   const std::string& Name() const { return name; }
-  const std::string& Category() const { return category; }
+  const Ostrel::EventCategory& Category() const { return category; }
   std::int64_t Timestamp() const { return timestamp; }
 
-  void SetCategory(std::string value) { category = std::move(value); }
+  void SetCategory(Ostrel::EventCategory value) { category = std::move(value); }
 
  private:
   std::vector<Attribute> attributes;
   std::vector<Metric> metrics;
   std::string name;
-  std::string category;
+  Ostrel::EventCategory category;
   std::int64_t timestamp;
 };

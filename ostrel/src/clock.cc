@@ -4,7 +4,7 @@
 #include <ctime>
 #include <limits>
 
-namespace Clock {
+namespace Ostrel::Clock {
 namespace {
 
 std::int64_t SystemSeconds() { return static_cast<std::int64_t>(std::time(nullptr)); }
@@ -23,4 +23,4 @@ std::int64_t NowMilliseconds() {
 
 void SetSource(Source source) { currentSource = source != nullptr ? source : &SystemSeconds; }
 
-}  // namespace Clock
+}  // namespace Ostrel::Clock

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-namespace Clock {
+namespace Ostrel::Clock {
 
 using Source = std::int64_t (*)();
 
@@ -17,4 +17,4 @@ std::int64_t NowMilliseconds();
 // Replaces the time source; nullptr restores the system clock.
 void SetSource(Source source);
 
-}  // namespace Clock
+}  // namespace Ostrel::Clock

@@ -8,7 +8,7 @@
 #define OSTREL_BASE_URL "https://analytics.example.com"
 #endif
 
-namespace Constants {
+namespace Ostrel::Constants {
 
 // Returned by Tavi_Get_Version and written as the SDK version of every event.
 inline constexpr const char* version = "2.0.1";
@@ -24,4 +24,4 @@ inline constexpr const char* contentTypeHeader = "Content-Type: application/json
 inline constexpr std::size_t flushEventsThresholdAmount = 30;
 inline constexpr std::int64_t flushEventsThresholdSeconds = 30;
 
-}  // namespace Constants
+}  // namespace Ostrel::Constants

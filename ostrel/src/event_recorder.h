@@ -1,37 +1,45 @@
 // Buffers events and flushes them into one upload request: one event goes to
 // the record endpoint as an object, several to the batch endpoint as an array.
+// The recorder only buffers and writes; whoever drives it (the services
+// client) decides when to flush and passes the HTTP client and the context.
 #pragma once
 
+#include <cstddef>
 #include <deque>
 #include <string>
-#include <vector>
 
 #include "analytics_event.h"
 
-class ServicesClient;
+namespace TaviServices {
+class HttpClient;
+}  // namespace TaviServices
+
+namespace Ostrel {
+struct SerializationContext;
+}  // namespace Ostrel
 
 class EventRecorder {
  public:
-  explicit EventRecorder(ServicesClient& owner);
+  // Every upload URL carries `projectId` unchanged as its "project" value.
+  explicit EventRecorder(std::string projectId);
 
-  // Sets the category, buffers a copy and flushes once 30 or more events are
-  // buffered. True when no flush was due, otherwise the flush result.
-  bool RecordEvent(AnalyticsEvent event, std::string category);
-
-  // Buffers the event as it is: no category, no threshold.
+  // Buffers the event as it is, at the back.
   void Append(AnalyticsEvent event);
 
-  // Hands every buffered event to the owner's HTTP client in one request,
-  // serialised with the owner's context as it is now. The buffer is emptied
-  // only when the request is accepted; without an HTTP client nothing happens.
-  bool Flush();
+  // True once 30 or more events are buffered.
+  bool FlushDue() const;
+
+  // Hands every buffered event to `httpClient` in one request, written with
+  // `context`. The buffer is emptied only when the request is accepted; an
+  // empty buffer sends nothing and returns false.
+  bool Flush(TaviServices::HttpClient& httpClient, const Ostrel::SerializationContext& context);
 
   const std::deque<AnalyticsEvent>& Buffer() const { return buffer; }
 
  private:
   std::string UploadUrl(std::size_t eventCount) const;
 
-  ServicesClient& owner;
+  std::string projectId;
   std::string baseUrl;
   std::string apiVersion;
   std::string recordPath;

@@ -5,14 +5,16 @@
 
 #include "constants.h"
 
+namespace Ostrel {
+
 namespace {
 
 constexpr std::string_view userIdKey = "user_id";
 
-// Three-way byte comparison of `name` + "_" + `key` with `other`, without
+// Three-way byte comparison of `prefix` + `key` with `other`, without
 // building the joined text.
-int ComparePrefixedKey(std::string_view name, std::string_view key, std::string_view other) {
-  for (std::string_view part : {name, std::string_view("_"), key}) {
+int ComparePrefixedKey(std::string_view prefix, std::string_view key, std::string_view other) {
+  for (std::string_view part : {prefix, key}) {
     const std::size_t common = std::min(part.size(), other.size());
     if (const int order = part.substr(0, common).compare(other.substr(0, common)); order != 0) {
       return order;
@@ -45,7 +47,7 @@ void ForEachDistinctKey(const std::vector<Pair>& pairs, std::vector<std::size_t>
 }  // namespace
 
 EventSerializer::EventSerializer(const SerializationContext& context, JsonDepth depth)
-    : customCategory(context.customCategory), depth(depth) {
+    : depth(depth) {
   WritePieces(context);
 }
 
@@ -115,32 +117,37 @@ void EventSerializer::WriteBody(std::string& out, const std::deque<AnalyticsEven
   out.push_back(']');
 }
 
+void EventSerializer::SetPrefix(Prefix& prefix, std::string text) {
+  prefix.written.clear();
+  AppendEscaped(prefix.written, text, depth);
+  prefix.text = std::move(text);
+}
+
+void EventSerializer::UsePrefixesOf(const EventCategory& category) {
+  if (prefixCategory && *prefixCategory == category) return;
+  SetPrefix(typePrefix, category.TypePrefix());
+  SetPrefix(attributePrefix, category.AttributeKeyPrefix());
+  SetPrefix(metricPrefix, category.MetricKeyPrefix());
+  prefixCategory = category;
+}
+
 void EventSerializer::WriteEvent(std::string& out, const AnalyticsEvent& event) {
   JsonWriter json(out, depth);
-  const std::string& category = event.Category();
-  KeyPrefix attributePrefix{"dsa", "dsa_"};
-  KeyPrefix metricPrefix{"dsm", "dsm_"};
-  if (category != customCategory) {
-    categoryPrefix.clear();
-    AppendEscaped(categoryPrefix, category, depth);
-    categoryPrefix.push_back('_');
-    attributePrefix = metricPrefix = KeyPrefix{category, categoryPrefix};
-  }
+  UsePrefixesOf(event.Category());
   const JsonInteger timestamp(event.Timestamp());
 
   json.Raw(Text(head));
   json.Raw(timestamp.Text());
-  WriteAttributes(json, event, attributePrefix);
+  WriteAttributes(json, event);
   json.Raw(Text(shared));
   json.Raw(timestamp.Text());
   json.Raw(Text(eventType));
   json.Quote();
-  json.Escaped(category);
-  json.Raw('_');
+  json.Raw(typePrefix.written);
   json.Escaped(event.Name());
   json.Quote();
   json.Raw(Text(metrics));
-  WriteMetrics(json, event, metricPrefix);
+  WriteMetrics(json, event);
   json.Raw(Text(session));
   json.Raw(timestamp.Text());
   json.Raw(Text(stopTimestamp));
@@ -150,8 +157,7 @@ void EventSerializer::WriteEvent(std::string& out, const AnalyticsEvent& event) 
 
 // "user_id" takes its place among the prefixed keys and replaces an
 // attribute whose prefixed key is the same.
-void EventSerializer::WriteAttributes(JsonWriter& json, const AnalyticsEvent& event,
-                                      KeyPrefix prefix) {
+void EventSerializer::WriteAttributes(JsonWriter& json, const AnalyticsEvent& event) {
   json.Raw(Text(attributes));
   bool first = true;
   auto separate = [&] {
@@ -160,7 +166,7 @@ void EventSerializer::WriteAttributes(JsonWriter& json, const AnalyticsEvent& ev
   };
   bool userIdWritten = false;
   ForEachDistinctKey(event.Attributes(), keyOrder, [&](const AnalyticsEvent::Attribute& pair) {
-    const int order = ComparePrefixedKey(prefix.name, pair.first, userIdKey);
+    const int order = ComparePrefixedKey(attributePrefix.text, pair.first, userIdKey);
     if (order == 0) return;
     if (order > 0 && !userIdWritten) {
       separate();
@@ -168,7 +174,7 @@ void EventSerializer::WriteAttributes(JsonWriter& json, const AnalyticsEvent& ev
       userIdWritten = true;
     }
     separate();
-    WriteKey(json, prefix, pair.first);
+    WriteKey(json, attributePrefix, pair.first);
     json.String(pair.second);
   });
   if (!userIdWritten) {
@@ -179,8 +185,7 @@ void EventSerializer::WriteAttributes(JsonWriter& json, const AnalyticsEvent& ev
 }
 
 // Null, not an empty object, when the event has no metrics.
-void EventSerializer::WriteMetrics(JsonWriter& json, const AnalyticsEvent& event,
-                                   KeyPrefix prefix) {
+void EventSerializer::WriteMetrics(JsonWriter& json, const AnalyticsEvent& event) {
   if (event.Metrics().empty()) {
     json.Raw("null");
     return;
@@ -190,13 +195,13 @@ void EventSerializer::WriteMetrics(JsonWriter& json, const AnalyticsEvent& event
   ForEachDistinctKey(event.Metrics(), keyOrder, [&](const AnalyticsEvent::Metric& pair) {
     if (!first) json.Raw(',');
     first = false;
-    WriteKey(json, prefix, pair.first);
+    WriteKey(json, metricPrefix, pair.first);
     json.Number(pair.second);
   });
   json.Raw('}');
 }
 
-void EventSerializer::WriteKey(JsonWriter& json, KeyPrefix prefix, std::string_view key) {
+void EventSerializer::WriteKey(JsonWriter& json, const Prefix& prefix, std::string_view key) {
   json.Quote();
   json.Raw(prefix.written);
   json.Escaped(key);
@@ -210,9 +215,9 @@ std::size_t EventSerializer::EstimateBodySize(const std::deque<AnalyticsEvent>& 
   constexpr std::size_t memberSize = 10;     // quotation marks, colon and comma at depth twice
   std::size_t size = 2;
   for (const AnalyticsEvent& event : events) {
-    const std::size_t prefixSize = event.Category().size() + 4;
-    size += pieces.size() + 4 * timestampSize + event.Category().size() + event.Name().size() +
-            memberSize;
+    const std::size_t prefixSize = event.Category().Code().size() + 4;
+    size += pieces.size() + 4 * timestampSize + event.Category().Code().size() +
+            event.Name().size() + memberSize;
     for (const auto& [key, value] : event.Attributes()) {
       size += prefixSize + key.size() + value.size() + memberSize;
     }
@@ -222,3 +227,5 @@ std::size_t EventSerializer::EstimateBodySize(const std::deque<AnalyticsEvent>& 
   }
   return size;
 }
+
+}  // namespace Ostrel

@@ -6,13 +6,17 @@
 #include <array>
 #include <cstddef>
 #include <deque>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "analytics_event.h"
+#include "event_category.h"
 #include "json_writer.h"
 #include "serialization_context.h"
+
+namespace Ostrel {
 
 // The events of one flush and the context they are written with.
 struct EventBatch {
@@ -51,25 +55,33 @@ class EventSerializer {
     pieceCount
   };
 
-  // A key prefix: `name` followed by "_", and that text as written.
-  struct KeyPrefix {
-    std::string_view name;
-    std::string_view written;
+  // A prefix of the event's category, and that text as written at the
+  // serializer's depth.
+  struct Prefix {
+    std::string text;
+    std::string written;
   };
 
   void WritePieces(const SerializationContext& context);
   void EndPiece(Piece piece) { pieceEnd[piece] = pieces.size(); }
   std::string_view Text(Piece piece) const;
-  void WriteAttributes(JsonWriter& json, const AnalyticsEvent& event, KeyPrefix prefix);
-  void WriteMetrics(JsonWriter& json, const AnalyticsEvent& event, KeyPrefix prefix);
-  void WriteKey(JsonWriter& json, KeyPrefix prefix, std::string_view key);
+  void SetPrefix(Prefix& prefix, std::string text);
+  void UsePrefixesOf(const EventCategory& category);
+  void WriteAttributes(JsonWriter& json, const AnalyticsEvent& event);
+  void WriteMetrics(JsonWriter& json, const AnalyticsEvent& event);
+  void WriteKey(JsonWriter& json, const Prefix& prefix, std::string_view key);
 
-  const std::string& customCategory;
   JsonDepth depth;
   std::string pieces;
   std::array<std::size_t, pieceCount> pieceEnd{};
-  // Reused from event to event: the written category prefix and the order
-  // in which keys are written.
-  std::string categoryPrefix;
+  // Reused from event to event: the prefixes, written again only when the
+  // category changes (consecutive events mostly share it), and the order in
+  // which keys are written.
+  std::optional<EventCategory> prefixCategory;
+  Prefix typePrefix;
+  Prefix attributePrefix;
+  Prefix metricPrefix;
   std::vector<std::size_t> keyOrder;
 };
+
+}  // namespace Ostrel

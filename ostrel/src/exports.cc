@@ -11,9 +11,18 @@
 
 namespace {
 
+using Ostrel::Library;
+namespace Constants = Ostrel::Constants;
+namespace GameEvents = Ostrel::GameEvents;
+
+// Created on first use and never destroyed: exit runs none of the library's
+// code, so the game's atexit handlers and static destructors can still end
+// the session and take its requests. The pointer keeps the state reachable
+// (not a leak) for as long as the process runs; the library is linked so
+// that unloading it leaves it in place.
 Library& State() {
-  static Library library;
-  return library;
+  static Library* const library = new Library;
+  return *library;
 }
 
 const char* OrEmpty(const char* text) { return text != nullptr ? text : ""; }

@@ -1,19 +1,43 @@
 #include "game_events.h"
 
+#include <cmath>
+#include <limits>
+
 #include <nlohmann/json.hpp>
 
+#include "event_category.h"
 #include "services_client.h"
 
-namespace GameEvents {
+namespace Ostrel::GameEvents {
 namespace {
 
 // Takes the event over; the services client's by-value parameter is built
 // from it by a move.
 void RecordGameEvent(ServicesClient& services, AnalyticsEvent&& event) {
-  services.RecordEvent(std::move(event), services.GameCategory());
+  services.RecordEvent(std::move(event), EventCategory::Game());
 }
 
 double LowByte(std::int32_t slot) { return static_cast<std::uint8_t>(slot & 0xFF); }
+
+// The low 32 bits of an integer, read as a signed 32-bit number.
+double LowBitsSigned(std::int64_t value) {
+  const auto low = static_cast<std::uint32_t>(value);
+  return low < 0x80000000u ? low : static_cast<double>(low) - 4294967296.0;
+}
+
+// Rounds to the nearest float as IEEE 754 narrowing does, without converting
+// a value outside the float range (undefined behaviour in C++): beyond the
+// largest float a value rounds to that float up to the halfway point to
+// 2^128, and to infinity from there on. NaN stays NaN.
+double NarrowToFloat(double value) {
+  constexpr double largest = std::numeric_limits<float>::max();
+  constexpr double overflow = 0x1.ffffffp+127;  // halfway from `largest` to 2^128
+  const double magnitude = std::fabs(value);
+  if (magnitude <= largest) return static_cast<float>(value);
+  if (std::isnan(value)) return value;
+  return std::copysign(magnitude < overflow ? largest : std::numeric_limits<double>::infinity(),
+                       value);
+}
 
 // Integers keep their low 32 bits, read with the signedness the parser gave
 // them (negative ones are stored signed); fractions pass through float.
@@ -22,16 +46,14 @@ void AddValue(AnalyticsEvent& event, const std::string& key, const nlohmann::jso
     case nlohmann::json::value_t::string:
       event.AddAttribute(key, value.get_ref<const std::string&>());
       break;
-    case nlohmann::json::value_t::number_integer: {
-      const auto low = static_cast<std::uint32_t>(value.get<std::int64_t>());
-      event.AddMetric(key, static_cast<std::int32_t>(low));
+    case nlohmann::json::value_t::number_integer:
+      event.AddMetric(key, LowBitsSigned(value.get<std::int64_t>()));
       break;
-    }
     case nlohmann::json::value_t::number_unsigned:
       event.AddMetric(key, static_cast<std::uint32_t>(value.get<std::uint64_t>()));
       break;
     case nlohmann::json::value_t::number_float:
-      event.AddMetric(key, static_cast<float>(value.get<double>()));
+      event.AddMetric(key, NarrowToFloat(value.get<double>()));
       break;
     default:
       break;  // booleans, null, objects and arrays carry nothing
@@ -85,8 +107,8 @@ bool RecordCustom(ServicesClient& services, std::string name, const std::string&
   // Objects yield their members in key order, arrays "0", "1", ..., and a
   // lone value one pair with the empty key.
   for (const auto& item : attributes.items()) AddValue(event, item.key(), item.value());
-  services.RecordEvent(std::move(event), services.CustomCategory());
+  services.RecordEvent(std::move(event), EventCategory::Custom());
   return true;
 }
 
-}  // namespace GameEvents
+}  // namespace Ostrel::GameEvents

@@ -7,7 +7,7 @@
 
 class ServicesClient;
 
-namespace GameEvents {
+namespace Ostrel::GameEvents {
 
 void RecordLevelUp(ServicesClient& services, std::int32_t level);
 void RecordStartLoading(ServicesClient& services);
@@ -25,4 +25,4 @@ void RecordPurchase(ServicesClient& services, double price, std::string currency
 // are skipped. Returns false, recording nothing, when the text is not JSON.
 bool RecordCustom(ServicesClient& services, std::string name, const std::string& attributesJson);
 
-}  // namespace GameEvents
+}  // namespace Ostrel::GameEvents

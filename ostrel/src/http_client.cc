@@ -5,8 +5,8 @@
 namespace TaviServices {
 
 bool HttpClient::SendEvents(std::string url, std::vector<std::string> headers,
-                            const EventBatch& batch) {
-  return SendRequest(std::move(url), std::move(headers), WriteEventsBody(batch));
+                            const Ostrel::EventBatch& batch) {
+  return SendRequest(std::move(url), std::move(headers), Ostrel::WriteEventsBody(batch));
 }
 
 }  // namespace TaviServices

@@ -4,21 +4,24 @@
 #include <string>
 #include <vector>
 
+namespace Ostrel {
 struct EventBatch;
+}  // namespace Ostrel
 
 namespace TaviServices {
 
 class HttpClient {
  public:
-  // True when the request was accepted for delivery; false keeps the
-  // caller's events for the next attempt.
+  // The one operation every client implements. True when the request was
+  // accepted for delivery; false keeps the caller's events for the next
+  // attempt.
   virtual bool SendRequest(std::string url, std::vector<std::string> headers, std::string body) = 0;
 
-  // An upload whose body is a batch of events. This default writes the body
-  // and hands it to SendRequest; a client that can write the events straight
-  // into its own format overrides it.
+  // An upload whose body is a batch of events: by definition SendRequest with
+  // the batch's body, which this default writes. A client that can write the
+  // events straight into its own format may override it with the same result.
   virtual bool SendEvents(std::string url, std::vector<std::string> headers,
-                          const EventBatch& batch);
+                          const Ostrel::EventBatch& batch);
 
  protected:
   // Never deleted through the interface.

@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+namespace Ostrel {
+
 namespace {
 
 // The replacement of one ASCII byte; length 0 means the byte is copied.
@@ -135,3 +137,5 @@ std::string Escaped(std::string_view text, JsonDepth depth) {
   AppendEscaped(out, text, depth);
   return out;
 }
+
+}  // namespace Ostrel

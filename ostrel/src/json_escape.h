@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+namespace Ostrel {
+
 // How often a text is escaped: once inside a JSON document, twice inside a
 // JSON document that itself is the content of a JSON string (the events in
 // the "data" member of a request message).
@@ -16,3 +18,5 @@ enum class JsonDepth { once, twice };
 void AppendEscaped(std::string& out, std::string_view text, JsonDepth depth);
 
 std::string Escaped(std::string_view text, JsonDepth depth);
+
+}  // namespace Ostrel

@@ -5,6 +5,8 @@
 
 #include <nlohmann/json.hpp>
 
+namespace Ostrel {
+
 JsonInteger::JsonInteger(std::int64_t value)
     : length(static_cast<std::size_t>(std::to_chars(digits, digits + sizeof digits, value).ptr -
                                       digits)) {}
@@ -30,3 +32,5 @@ void JsonWriter::Number(double value) {
   const char* end = nlohmann::detail::to_chars(digits, digits + sizeof digits, value);
   out.append(digits, static_cast<std::size_t>(end - digits));
 }
+
+}  // namespace Ostrel

@@ -17,6 +17,8 @@
 
 #include "json_escape.h"
 
+namespace Ostrel {
+
 // An integer in plain decimal, formatted once and written as often as needed.
 class JsonInteger {
  public:
@@ -69,3 +71,5 @@ class JsonWriter {
   std::string& out;
   JsonDepth depth;
 };
+
+}  // namespace Ostrel

@@ -2,6 +2,8 @@
 
 #include "clock.h"
 
+namespace Ostrel {
+
 void Library::Init(std::string projectId) {
   if (!servicesClient) {
     if (projectId.empty()) return;
@@ -34,3 +36,5 @@ const std::string* Library::OldestMessage() const {
 void Library::DropOldestMessage() {
   if (httpClient) httpClient->DropOldestMessage();
 }
+
+}  // namespace Ostrel

@@ -11,6 +11,8 @@
 #include "services_client.h"
 #include "utils_client.h"
 
+namespace Ostrel {
+
 class Library {
  public:
   // With a non-empty identifier while uninitialised: creates the three
@@ -39,3 +41,5 @@ class Library {
   std::unique_ptr<Zel::TaviServicesUtilsClient> utilsClient;
   std::unique_ptr<Zel::TaviServicesHttpClientCurl> httpClient;
 };
+
+}  // namespace Ostrel

@@ -2,6 +2,8 @@
 
 #include "json_writer.h"
 
+namespace Ostrel {
+
 namespace {
 
 // The message around the content of its "data" string, which `writeData`
@@ -49,3 +51,5 @@ std::string WriteEventsBody(const EventBatch& batch) {
   serializer.WriteBody(body, batch.events);
   return body;
 }
+
+}  // namespace Ostrel

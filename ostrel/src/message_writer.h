@@ -7,6 +7,8 @@
 
 #include "event_serializer.h"
 
+namespace Ostrel {
+
 // A message whose "data" is `body`, whatever text that is.
 std::string WriteRequestMessage(const std::string& url, const std::vector<std::string>& headers,
                                 const std::string& body);
@@ -19,3 +21,5 @@ std::string WriteEventsMessage(const std::string& url, const std::vector<std::st
 
 // The body of `batch` as plain JSON text: one object, or an array of several.
 std::string WriteEventsBody(const EventBatch& batch);
+
+}  // namespace Ostrel

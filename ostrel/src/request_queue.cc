@@ -9,26 +9,19 @@ namespace Zel {
 
 bool TaviServicesHttpClientCurl::SendRequest(std::string url, std::vector<std::string> headers,
                                              std::string body) {
-  messages.push_back(WriteRequestMessage(url, headers, body));
+  messages.push_back(Ostrel::WriteRequestMessage(url, headers, body));
   return true;
 }
 
 bool TaviServicesHttpClientCurl::SendEvents(std::string url, std::vector<std::string> headers,
-                                            const EventBatch& batch) {
-  messages.push_back(WriteEventsMessage(url, headers, batch));
+                                            const Ostrel::EventBatch& batch) {
+  messages.push_back(Ostrel::WriteEventsMessage(url, headers, batch));
   return true;
 }
 
 std::int32_t TaviServicesHttpClientCurl::MessagesCount() const {
   constexpr std::size_t maxCount = std::numeric_limits<std::int32_t>::max();
   return static_cast<std::int32_t>(std::min(messages.size(), maxCount));
-}
-
-std::string TaviServicesHttpClientCurl::TakeMessage() {
-  if (messages.empty()) return {};
-  std::string oldest = std::move(messages.front());
-  messages.pop_front();
-  return oldest;
 }
 
 const std::string* TaviServicesHttpClientCurl::OldestMessage() const {

@@ -19,15 +19,12 @@ class TaviServicesHttpClientCurl final : public TaviServices::HttpClient {
   // The same message as SendRequest with the batch's body, written in one
   // pass.
   bool SendEvents(std::string url, std::vector<std::string> headers,
-                  const EventBatch& batch) override;
+                  const Ostrel::EventBatch& batch) override;
 
   std::int32_t MessagesCount() const;
 
-  // Removes and returns the oldest message; the empty text when none waits.
-  std::string TakeMessage();
-
-  // For callers that must copy a message out before it may leave the queue:
-  // the oldest message (nullptr when none waits), and its removal.
+  // The oldest message (nullptr when none waits) and its removal: a caller
+  // copies the message out before it leaves the queue.
   const std::string* OldestMessage() const;
   void DropOldestMessage();
 

@@ -4,8 +4,9 @@
 
 #include <string>
 
+namespace Ostrel {
+
 struct SerializationContext {
-  std::string customCategory = "c";
   std::string userId;
   std::string clientId;
   std::string platformName = "Windows";
@@ -20,3 +21,5 @@ struct SerializationContext {
   std::string country;
   std::string sessionId;
 };
+
+}  // namespace Ostrel

@@ -7,8 +7,7 @@ namespace {
 constexpr const char* clientIdKey = "clientID";
 }
 
-ServicesClient::ServicesClient(std::string projectId)
-    : projectId(std::move(projectId)), recorder(*this) {
+ServicesClient::ServicesClient(std::string projectId) : recorder(std::move(projectId)) {
   recorder.Append(AnalyticsEvent("session.start"));
 }
 
@@ -36,7 +35,7 @@ void ServicesClient::SetClientId(std::string clientId) {
 void ServicesClient::SetAttribution(std::string text) {
   if (text != attribution) {
     recorder.Append(AnalyticsEvent("init_attribution_pc").AddAttribute("params", text));
-    recorder.Flush();
+    Flush();
   }
   attribution = std::move(text);
 }
@@ -64,8 +63,14 @@ void ServicesClient::SetPlatform(std::string name, std::string version) {
   context.platformVersion = std::move(version);
 }
 
-bool ServicesClient::RecordEvent(AnalyticsEvent event, std::string category) {
-  return recorder.RecordEvent(std::move(event), std::move(category));
+bool ServicesClient::RecordEvent(AnalyticsEvent event, Ostrel::EventCategory category) {
+  event.SetCategory(std::move(category));
+  recorder.Append(std::move(event));
+  return !recorder.FlushDue() || Flush();
+}
+
+bool ServicesClient::Flush() {
+  return httpClient != nullptr && recorder.Flush(*httpClient, context);
 }
 
 void ServicesClient::FlushIfDue(std::int64_t nowSeconds) {
@@ -75,13 +80,13 @@ void ServicesClient::FlushIfDue(std::int64_t nowSeconds) {
   const std::uint64_t elapsed =
       static_cast<std::uint64_t>(nowSeconds) - static_cast<std::uint64_t>(lastFlushTime);
   const bool intervalPassed =
-      elapsed > static_cast<std::uint64_t>(Constants::flushEventsThresholdSeconds);
+      elapsed > static_cast<std::uint64_t>(Ostrel::Constants::flushEventsThresholdSeconds);
   if (!clockWentBack && !intervalPassed) return;
-  if (!recorder.Buffer().empty()) recorder.Flush();
+  Flush();  // sends nothing when nothing is buffered
   lastFlushTime = nowSeconds;
 }
 
 void ServicesClient::Teardown() {
   recorder.Append(AnalyticsEvent("session.stop"));
-  recorder.Flush();
+  Flush();
 }

@@ -1,11 +1,14 @@
 // The object behind the exported interface: it holds the context every
-// upload carries, owns the event recorder and opens and closes the session.
+// upload carries, owns the event recorder and drives it, and opens and closes
+// the session.
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
 
 #include "analytics_event.h"
+#include "event_category.h"
 #include "event_recorder.h"
 #include "serialization_context.h"
 
@@ -37,7 +40,14 @@ class ServicesClient {
   void SetDeviceLocale(std::string code);
   void SetPlatform(std::string name, std::string version);
 
-  bool RecordEvent(AnalyticsEvent event, std::string category);
+  // Sets the category, buffers the event and flushes once 30 or more events
+  // are buffered. True when no flush was due, otherwise the flush result.
+  bool RecordEvent(AnalyticsEvent event, Ostrel::EventCategory category);
+
+  // Everything buffered, in one request to the HTTP client, written with the
+  // context as it is now. False, keeping every event, without an HTTP client,
+  // when the client refuses, or when nothing is buffered.
+  bool Flush();
 
   // The timed flush rule: passes when the clock went back or more than 30
   // seconds went by since the last check; then flushes anything buffered and
@@ -48,22 +58,15 @@ class ServicesClient {
   // flushed while the HTTP client is still attached.
   void Teardown();
 
-  const std::string& ProjectId() const { return projectId; }
-  const SerializationContext& Context() const { return context; }
-  const std::string& CustomCategory() const { return context.customCategory; }
-  const std::string& GameCategory() const { return gameCategory; }
-  TaviServices::HttpClient* HttpClient() const { return httpClient; }
+  const Ostrel::SerializationContext& Context() const { return context; }
+  const std::deque<AnalyticsEvent>& BufferedEvents() const { return recorder.Buffer(); }
   void SetHttpClient(TaviServices::HttpClient* client) { httpClient = client; }
-  EventRecorder& Recorder() { return recorder; }
-  const EventRecorder& Recorder() const { return recorder; }
 
  private:
   static constexpr std::size_t maxSessionIdLength = 27;
 
-  std::string gameCategory = "a";
-  std::string projectId;
   std::string attribution;
-  SerializationContext context;
+  Ostrel::SerializationContext context;
   EventRecorder recorder;
   TaviServices::HttpClient* httpClient = nullptr;
   TaviServices::UtilsClient* utilsClient = nullptr;

@@ -135,8 +135,8 @@ double EventGenerator::MetricValue() {
   }
 }
 
-SerializationContext EventGenerator::Context() {
-  SerializationContext context;
+Ostrel::SerializationContext EventGenerator::Context() {
+  Ostrel::SerializationContext context;
   for (std::string* value :
        {&context.userId, &context.clientId, &context.platformName, &context.platformVersion,
         &context.appId, &context.packageName, &context.title, &context.versionName,
@@ -146,37 +146,36 @@ SerializationContext EventGenerator::Context() {
     // Long context values are rare: every event of a batch repeats them.
     if (source.Below(8) != 0 && value->size() > 40) value->resize(40);
   }
-  if (source.Below(8) == 0) context.customCategory = Pick(source, categories);
   return context;
 }
 
 std::string EventGenerator::Key() { return source.Below(2) == 0 ? Pick(source, keys) : Text(); }
 
-std::string EventGenerator::Category(const SerializationContext& context) {
+Ostrel::EventCategory EventGenerator::Category() {
   switch (source.Below(4)) {
     case 0:
-      return context.customCategory;
+      return Ostrel::EventCategory::Custom();
     case 1:
-      return "a";
+      return Ostrel::EventCategory::Game();
     case 2:
-      return Pick(source, categories);
+      return Ostrel::EventCategory(Pick(source, categories));
     default:
-      return Text();
+      return Ostrel::EventCategory(Text());
   }
 }
 
-AnalyticsEvent EventGenerator::Event(const SerializationContext& context) {
+AnalyticsEvent EventGenerator::Event() {
   clock.Set(static_cast<std::int64_t>(source.Bits()) >> source.Below(64));
   AnalyticsEvent event(Text());
-  event.SetCategory(Category(context));
+  event.SetCategory(Category());
   for (std::uint64_t n = source.Below(6); n > 0; --n) event.AddAttribute(Key(), Text());
   for (std::uint64_t n = source.Below(5); n > 0; --n) event.AddMetric(Key(), MetricValue());
   return event;
 }
 
-std::deque<AnalyticsEvent> EventGenerator::Events(const SerializationContext& context) {
+std::deque<AnalyticsEvent> EventGenerator::Events() {
   constexpr std::uint64_t counts[] = {1, 1, 1, 2, 2, 3, 5, 30};
   std::deque<AnalyticsEvent> events;
-  for (std::uint64_t n = Pick(source, counts); n > 0; --n) events.push_back(Event(context));
+  for (std::uint64_t n = Pick(source, counts); n > 0; --n) events.push_back(Event());
   return events;
 }

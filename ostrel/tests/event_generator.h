@@ -43,17 +43,17 @@ class EventGenerator {
   // Anywhere in the double range: whole, fractional, subnormal, huge,
   // signed zero, infinite, NaN, and values narrowed to single precision.
   double MetricValue();
-  SerializationContext Context();
+  Ostrel::SerializationContext Context();
   // Its category custom, game, empty or any text; attributes and metrics
   // with duplicate keys and keys that meet "user_id"; the clock anywhere.
-  AnalyticsEvent Event(const SerializationContext& context);
+  AnalyticsEvent Event();
   // One event, a few, or more than a flush holds.
-  std::deque<AnalyticsEvent> Events(const SerializationContext& context);
+  std::deque<AnalyticsEvent> Events();
 
  private:
   std::string Piece();
   std::string Key();
-  std::string Category(const SerializationContext& context);
+  Ostrel::EventCategory Category();
 
   ChoiceSource& source;
   FakeClock clock{0};

@@ -10,6 +10,10 @@
 
 namespace {
 
+using Ostrel::EventCategory;
+using Ostrel::SerializationContext;
+using Ostrel::WriteEventsBody;
+
 SerializationContext WorkedExampleContext() {
   SerializationContext context;
   context.userId = "u-1001";
@@ -28,8 +32,8 @@ SerializationContext WorkedExampleContext() {
   return context;
 }
 
-AnalyticsEvent Categorised(AnalyticsEvent event, const std::string& category) {
-  event.SetCategory(category);
+AnalyticsEvent Categorised(AnalyticsEvent event, EventCategory category) {
+  event.SetCategory(std::move(category));
   return event;
 }
 
@@ -49,12 +53,13 @@ TEST(EventSerializer, WritesTheWorkedExampleByteForByte) {
   levelUp.AddMetric("level", 7);
 
   EXPECT_EQ(
-      Write(Categorised(levelUp, "a"), context),
+      Write(Categorised(levelUp, EventCategory::Game()), context),
       R"({"application":{"app_id":"app-42","cognito_identity_pool_id":"","package_name":"SamplePackage","sdk":{"name":"Services","version":"2.0.1"},"title":"Sample Game","version_code":"45","version_name":"1.2.3"},"arrival_timestamp":1700000000000,"attributes":{"user_id":"u-1001"},"client":{"client_id":"client-7","cognito_id":""},"device":{"locale":{"code":"en-US","country":"US","language":"en"},"make":"","model":"","platform":{"name":"Windows","version":"10.0"}},"event_timestamp":1700000000000,"event_type":"a_Levelup","event_version":"1.0","metrics":{"a_level":7.0},"session":{"session_id":"s-0001","start_timestamp":1700000000000,"stop_timestamp":1700000000000}})");
 
   // The same record as a custom event.
   levelUp.AddAttribute("sku", "gold");
-  const nlohmann::json custom = SerializeEvent(Categorised(levelUp, "c"), context);
+  const nlohmann::json custom =
+      SerializeEvent(Categorised(levelUp, EventCategory::Custom()), context);
   EXPECT_EQ(custom["event_type"], "c_Levelup");
   EXPECT_EQ(custom["metrics"].dump(), R"({"dsm_level":7.0})");
   EXPECT_EQ(custom["attributes"].dump(), R"({"dsa_sku":"gold","user_id":"u-1001"})");
@@ -69,15 +74,17 @@ TEST(EventSerializer, PrefixesKeysByCategory) {
   EXPECT_EQ(uncategorised["attributes"].dump(), R"({"_k":"v","user_id":""})");
   EXPECT_EQ(uncategorised["metrics"].dump(), R"({"_m":1.0})");
 
-  const nlohmann::json game = SerializeEvent(Categorised(event, "a"), {});
+  const nlohmann::json game = SerializeEvent(Categorised(event, EventCategory::Game()), {});
+  EXPECT_EQ(game["event_type"], "a_session.start");
   EXPECT_EQ(game["attributes"].dump(), R"({"a_k":"v","user_id":""})");
 
-  // The custom prefixes follow the context's custom category, not the letter.
-  SerializationContext context;
-  context.customCategory = "a";
-  const nlohmann::json custom = SerializeEvent(Categorised(event, "a"), context);
+  // Only the custom category itself takes "dsa_" and "dsm_".
+  const nlohmann::json custom = SerializeEvent(Categorised(event, EventCategory::Custom()), {});
+  EXPECT_EQ(custom["event_type"], "c_session.start");
   EXPECT_EQ(custom["attributes"].dump(), R"({"dsa_k":"v","user_id":""})");
   EXPECT_EQ(custom["metrics"].dump(), R"({"dsm_m":1.0})");
+  const nlohmann::json lookalike = SerializeEvent(Categorised(event, EventCategory("c ")), {});
+  EXPECT_EQ(lookalike["attributes"].dump(), R"({"c _k":"v","user_id":""})");
 }
 
 TEST(EventSerializer, BuildsAttributesAndMetricsObjects) {
@@ -95,7 +102,7 @@ TEST(EventSerializer, BuildsAttributesAndMetricsObjects) {
   event.AddAttribute("b", "1").AddAttribute("a", "2").AddAttribute("b", "3");
   event.AddAttribute("id", "clash");
   event.AddMetric("z", 1).AddMetric("y", 2);
-  const nlohmann::json json = SerializeEvent(Categorised(event, "user"), context);
+  const nlohmann::json json = SerializeEvent(Categorised(event, EventCategory("user")), context);
   EXPECT_EQ(json["attributes"].dump(), R"({"user_a":"2","user_b":"3","user_id":"player"})");
   EXPECT_EQ(json["metrics"].dump(), R"({"user_y":2.0,"user_z":1.0})");
   EXPECT_EQ(event.Attributes().size(), 4u);
@@ -183,7 +190,7 @@ TEST(AnalyticsEvent, StampsWholeSecondsAndCopiesDeeply) {
   FakeClock clock(1234);
   AnalyticsEvent original("e");
   EXPECT_EQ(original.Timestamp(), 1234000);
-  EXPECT_TRUE(original.Category().empty());
+  EXPECT_EQ(original.Category(), EventCategory());
 
   AnalyticsEvent copy = original;
   copy.AddAttribute("k", "v").AddMetric("m", 1);

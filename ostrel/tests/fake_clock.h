@@ -9,9 +9,9 @@ class FakeClock {
  public:
   explicit FakeClock(std::int64_t seconds) {
     now = seconds;
-    Clock::SetSource(&Read);
+    Ostrel::Clock::SetSource(&Read);
   }
-  ~FakeClock() { Clock::SetSource(nullptr); }
+  ~FakeClock() { Ostrel::Clock::SetSource(nullptr); }
   FakeClock(const FakeClock&) = delete;
   FakeClock& operator=(const FakeClock&) = delete;
 

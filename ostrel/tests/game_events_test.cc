@@ -8,8 +8,12 @@
 #include "fake_clock.h"
 #include "request_queue.h"
 #include "services_client.h"
+#include "take_message.h"
 
 namespace {
+
+using Ostrel::EventCategory;
+namespace GameEvents = Ostrel::GameEvents;
 
 using Attributes = std::vector<AnalyticsEvent::Attribute>;
 using Metrics = std::vector<AnalyticsEvent::Metric>;
@@ -17,8 +21,8 @@ using Metrics = std::vector<AnalyticsEvent::Metric>;
 class GameEventsTest : public ::testing::Test {
  protected:
   // The buffer starts with "session.start"; each test looks at what follows.
-  const AnalyticsEvent& Last() const { return services.Recorder().Buffer().back(); }
-  std::size_t Buffered() const { return services.Recorder().Buffer().size(); }
+  const AnalyticsEvent& Last() const { return services.BufferedEvents().back(); }
+  std::size_t Buffered() const { return services.BufferedEvents().size(); }
 
   FakeClock clock{1700000000};
   ServicesClient services{"proj"};
@@ -37,7 +41,7 @@ TEST_F(GameEventsTest, RecordsTheFixedEventsWithTheGameCategory) {
   for (const auto& event : fixed) {
     event.record(services);
     EXPECT_EQ(Last().Name(), event.name);
-    EXPECT_EQ(Last().Category(), "a");
+    EXPECT_EQ(Last().Category(), EventCategory::Game());
     EXPECT_TRUE(Last().Attributes().empty());
     EXPECT_TRUE(Last().Metrics().empty());
     EXPECT_EQ(Last().Timestamp(), 1700000000000);
@@ -53,7 +57,7 @@ TEST_F(GameEventsTest, RecordsTheFixedEventsWithTheGameCategory) {
 TEST_F(GameEventsTest, RecordsThePurchaseInItsKeyOrder) {
   GameEvents::RecordPurchase(services, 0.99, "EUR", "gold.100", 3, 1, "Gold", 0);
   EXPECT_EQ(Last().Name(), "Purchase");
-  EXPECT_EQ(Last().Category(), "a");
+  EXPECT_EQ(Last().Category(), EventCategory::Game());
   EXPECT_EQ(Last().Attributes(),
             (Attributes{{"currency", "EUR"}, {"sku", "gold.100"}, {"name", "Gold"}}));
   EXPECT_EQ(Last().Metrics(),
@@ -82,7 +86,12 @@ TEST_F(GameEventsTest, ConvertsCustomEventValues) {
       {"-2147483649", {}, {{"", 2147483647.0}}},  // -(2^31) - 1 read signed
       {"18446744073709551615", {}, {{"", 4294967295.0}}},
       {"5", {}, {{"", 5}}},
-      {"1e40", {}, {{"", std::numeric_limits<double>::infinity()}}},
+      // Beyond the float range: the largest float up to the halfway point to
+      // 2^128, infinity from there on; too small for a float: zero.
+      {"3.4028235e38", {}, {{"", std::numeric_limits<float>::max()}}},
+      {"3.5e38", {}, {{"", std::numeric_limits<double>::infinity()}}},
+      {"-1e40", {}, {{"", -std::numeric_limits<double>::infinity()}}},
+      {"1e-46", {}, {{"", 0.0}}},
       {R"(["x",2.5,null,{"nested":1}])", {{"0", "x"}}, {{"1", 2.5}}},
       {"true", {}, {}},
       {"null", {}, {}},
@@ -95,7 +104,7 @@ TEST_F(GameEventsTest, ConvertsCustomEventValues) {
     EXPECT_TRUE(GameEvents::RecordCustom(services, "Custom", c.json)) << c.json;
     ASSERT_EQ(Buffered(), before + 1) << c.json;
     EXPECT_EQ(Last().Name(), "Custom");
-    EXPECT_EQ(Last().Category(), "c");
+    EXPECT_EQ(Last().Category(), EventCategory::Custom());
     EXPECT_EQ(Last().Attributes(), c.attributes) << c.json;
     EXPECT_EQ(Last().Metrics(), c.metrics) << c.json;
   }
@@ -116,7 +125,7 @@ TEST_F(GameEventsTest, TheThirtiethEventFlushes) {
   EXPECT_EQ(Buffered(), 29u);
   GameEvents::RecordTutorialStart(services);
   EXPECT_EQ(Buffered(), 0u);
-  const auto message = nlohmann::json::parse(queue.TakeMessage());
+  const auto message = nlohmann::json::parse(TakeMessage(queue));
   const auto body = nlohmann::json::parse(message["data"].get<std::string>());
   EXPECT_EQ(body.size(), 30u);
   EXPECT_EQ(body[1]["event_type"], "c_e");

@@ -5,6 +5,9 @@
 
 namespace {
 
+using Ostrel::Escaped;
+using Ostrel::JsonDepth;
+
 // nlohmann's own text of `text` as a JSON string, without the quotation marks.
 std::string NlohmannEscaped(const std::string& text) {
   const std::string dumped =

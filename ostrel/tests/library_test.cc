@@ -8,6 +8,8 @@
 namespace {
 
 using nlohmann::json;
+using Ostrel::EventCategory;
+using Ostrel::Library;
 
 class LibraryTest : public ::testing::Test {
  protected:
@@ -62,7 +64,7 @@ TEST_F(LibraryTest, InitWithoutIdentifierCreatesNothing) {
 TEST_F(LibraryTest, DestroyClosesTheSessionAndKeepsQueuedMessages) {
   library.Init("p");
   library.Update();  // queues the start
-  library.Services()->RecordEvent(AnalyticsEvent("e"), "a");
+  library.Services()->RecordEvent(AnalyticsEvent("e"), EventCategory::Game());
   library.Destroy();
   EXPECT_FALSE(library.Initialised());
   library.Destroy();  // a second destroy does nothing
@@ -82,7 +84,7 @@ TEST_F(LibraryTest, UpdateFlushesOnlyAfterMoreThanThirtySeconds) {
   TakeAll();
   ServicesClient& services = *library.Services();
 
-  services.RecordEvent(AnalyticsEvent("e1"), "a");
+  services.RecordEvent(AnalyticsEvent("e1"), EventCategory::Game());
   clock.Advance(30);
   library.Update();
   EXPECT_EQ(library.MessagesCount(), 0);
@@ -93,7 +95,7 @@ TEST_F(LibraryTest, UpdateFlushesOnlyAfterMoreThanThirtySeconds) {
   // A pass with an empty buffer still restarts the interval.
   clock.Advance(31);
   library.Update();
-  services.RecordEvent(AnalyticsEvent("e2"), "a");
+  services.RecordEvent(AnalyticsEvent("e2"), EventCategory::Game());
   clock.Advance(30);
   library.Update();
   EXPECT_EQ(library.MessagesCount(), 0);
@@ -102,7 +104,7 @@ TEST_F(LibraryTest, UpdateFlushesOnlyAfterMoreThanThirtySeconds) {
   clock.Advance(-1000);
   library.Update();
   EXPECT_EQ(TakeAll(), (Messages{{"a_e2"}}));
-  services.RecordEvent(AnalyticsEvent("e3"), "a");
+  services.RecordEvent(AnalyticsEvent("e3"), EventCategory::Game());
   clock.Advance(30);
   library.Update();
   EXPECT_EQ(library.MessagesCount(), 0);
@@ -112,7 +114,7 @@ TEST_F(LibraryTest, UpdateFlushesOnlyAfterMoreThanThirtySeconds) {
   library.Update();
   EXPECT_EQ(TakeAll(), (Messages{{"a_e3"}}));
   clock.Set(std::numeric_limits<std::int64_t>::min());
-  services.RecordEvent(AnalyticsEvent("e4"), "a");
+  services.RecordEvent(AnalyticsEvent("e4"), EventCategory::Game());
   library.Update();
   EXPECT_EQ(TakeAll(), (Messages{{"a_e4"}}));
 }
@@ -125,7 +127,7 @@ TEST_F(LibraryTest, RecordFlushesDoNotRestartTheInterval) {
   clock.Set(1020);
   library.Services()->SetAttribution("x");  // flushes at once
   EXPECT_EQ(TakeAll(), (Messages{{"_init_attribution_pc"}}));
-  library.Services()->RecordEvent(AnalyticsEvent("e"), "a");
+  library.Services()->RecordEvent(AnalyticsEvent("e"), EventCategory::Game());
   clock.Set(1031);
   library.Update();
   EXPECT_EQ(TakeAll(), (Messages{{"a_e"}}));

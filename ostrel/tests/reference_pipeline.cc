@@ -6,6 +6,8 @@
 namespace Reference {
 
 using nlohmann::json;
+using Ostrel::SerializationContext;
+namespace Constants = Ostrel::Constants;
 
 namespace {
 
@@ -47,11 +49,9 @@ json MetricsObject(const AnalyticsEvent& event, const std::string& prefix) {
 }  // namespace
 
 json SerializeEvent(const AnalyticsEvent& event, const SerializationContext& context) {
-  const bool custom = event.Category() == context.customCategory;
-  const std::string attributePrefix = custom ? "dsa_" : event.Category() + "_";
-  const std::string metricPrefix = custom ? "dsm_" : event.Category() + "_";
+  const Ostrel::EventCategory& category = event.Category();
   const std::int64_t timestamp = event.Timestamp();
-  return json{{"event_type", event.Category() + "_" + event.Name()},
+  return json{{"event_type", category.TypePrefix() + event.Name()},
               {"event_timestamp", timestamp},
               {"arrival_timestamp", timestamp},
               {"event_version", "1.0"},
@@ -62,8 +62,8 @@ json SerializeEvent(const AnalyticsEvent& event, const SerializationContext& con
                {{"session_id", context.sessionId},
                 {"start_timestamp", timestamp},
                 {"stop_timestamp", timestamp}}},
-              {"attributes", AttributesObject(event, attributePrefix, context)},
-              {"metrics", MetricsObject(event, metricPrefix)}};
+              {"attributes", AttributesObject(event, category.AttributeKeyPrefix(), context)},
+              {"metrics", MetricsObject(event, category.MetricKeyPrefix())}};
 }
 
 std::string WriteJson(const json& document) {
@@ -90,7 +90,8 @@ bool Queue::SendRequest(std::string url, std::vector<std::string> headers, std::
   return true;
 }
 
-bool Queue::SendEvents(std::string url, std::vector<std::string> headers, const EventBatch& batch) {
+bool Queue::SendEvents(std::string url, std::vector<std::string> headers,
+                       const Ostrel::EventBatch& batch) {
   return SendRequest(std::move(url), std::move(headers),
                      SerializeBody(batch.events, batch.context));
 }

@@ -16,14 +16,15 @@
 
 namespace Reference {
 
-nlohmann::json SerializeEvent(const AnalyticsEvent& event, const SerializationContext& context);
+nlohmann::json SerializeEvent(const AnalyticsEvent& event,
+                              const Ostrel::SerializationContext& context);
 
 // Compact, UTF-8 copied, ill-formed UTF-8 replaced by U+FFFD.
 std::string WriteJson(const nlohmann::json& document);
 
 // One object for a single event, an array for several.
 std::string SerializeBody(const std::deque<AnalyticsEvent>& events,
-                          const SerializationContext& context);
+                          const Ostrel::SerializationContext& context);
 
 std::string WriteRequestMessage(const std::string& url, const std::vector<std::string>& headers,
                                 const std::string& body);
@@ -33,7 +34,7 @@ class Queue final : public TaviServices::HttpClient {
  public:
   bool SendRequest(std::string url, std::vector<std::string> headers, std::string body) override;
   bool SendEvents(std::string url, std::vector<std::string> headers,
-                  const EventBatch& batch) override;
+                  const Ostrel::EventBatch& batch) override;
 
   std::deque<std::string> messages;
 };

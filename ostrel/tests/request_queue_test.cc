@@ -4,9 +4,11 @@
 #include <nlohmann/json.hpp>
 
 #include "message_writer.h"
+#include "take_message.h"
 
 namespace {
 
+using Ostrel::WriteRequestMessage;
 using Zel::TaviServicesHttpClientCurl;
 
 TEST(RequestQueue, WritesDataHeadersUrlInThatOrder) {
@@ -24,25 +26,25 @@ TEST(RequestQueue, WritesDataHeadersUrlInThatOrder) {
 TEST(RequestQueue, HandsMessagesOutOldestFirst) {
   TaviServicesHttpClientCurl client;
   EXPECT_EQ(client.MessagesCount(), 0);
-  EXPECT_EQ(client.TakeMessage(), "");  // empty queue: empty text, nothing breaks
+  EXPECT_EQ(TakeMessage(client), "");  // empty queue: empty text, nothing breaks
 
   for (const char* body : {"1", "2", "3"}) EXPECT_TRUE(client.SendRequest("u", {}, body));
   EXPECT_EQ(client.MessagesCount(), 3);
-  EXPECT_EQ(client.TakeMessage(), R"({"data":"1","headers":[],"url":"u"})");
+  EXPECT_EQ(TakeMessage(client), R"({"data":"1","headers":[],"url":"u"})");
   EXPECT_EQ(client.MessagesCount(), 2);
   EXPECT_TRUE(client.SendRequest("u", {}, "4"));
   for (const char* body : {"2", "3", "4"}) {
-    EXPECT_EQ(nlohmann::json::parse(client.TakeMessage())["data"], body);
+    EXPECT_EQ(nlohmann::json::parse(TakeMessage(client))["data"], body);
   }
   EXPECT_EQ(client.MessagesCount(), 0);
-  EXPECT_EQ(client.TakeMessage(), "");
+  EXPECT_EQ(TakeMessage(client), "");
 }
 
 TEST(RequestQueue, ReplacesInvalidUtf8InUrlAndHeaders) {
   TaviServicesHttpClientCurl client;
   EXPECT_TRUE(client.SendRequest("u?project=\xFF", {"H: \xC0"}, "ok"));
   EXPECT_EQ(
-      client.TakeMessage(),
+      TakeMessage(client),
       "{\"data\":\"ok\",\"headers\":[\"H: \xEF\xBF\xBD\"],\"url\":\"u?project=\xEF\xBF\xBD\"}");
 }
 

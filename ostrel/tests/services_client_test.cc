@@ -5,11 +5,13 @@
 
 #include "fake_clock.h"
 #include "request_queue.h"
+#include "take_message.h"
 #include "utils_client.h"
 
 namespace {
 
 using nlohmann::json;
+using Ostrel::EventCategory;
 
 // A utilities client with scripted identifiers that counts its calls.
 class ScriptedUtils final : public TaviServices::UtilsClient {
@@ -38,12 +40,12 @@ class ServicesClientTest : public ::testing::Test {
 
   std::vector<std::string> BufferedNames() {
     std::vector<std::string> names;
-    for (const AnalyticsEvent& event : services.Recorder().Buffer()) names.push_back(event.Name());
+    for (const AnalyticsEvent& event : services.BufferedEvents()) names.push_back(event.Name());
     return names;
   }
 
   json TakeBody() {
-    return json::parse(json::parse(queue.TakeMessage())["data"].get<std::string>());
+    return json::parse(json::parse(TakeMessage(queue))["data"].get<std::string>());
   }
 
   FakeClock clock{1700000000};
@@ -53,7 +55,7 @@ class ServicesClientTest : public ::testing::Test {
 
 TEST_F(ServicesClientTest, OpensTheSessionWithOneBufferedStartEvent) {
   EXPECT_EQ(BufferedNames(), std::vector<std::string>{"session.start"});
-  EXPECT_TRUE(services.Recorder().Buffer().front().Category().empty());
+  EXPECT_EQ(services.BufferedEvents().front().Category(), EventCategory());
   EXPECT_EQ(queue.MessagesCount(), 0);
   EXPECT_EQ(services.Context().platformName, "Windows");
 }
@@ -101,7 +103,7 @@ TEST_F(ServicesClientTest, RecordsAndFlushesEachAttributionChange) {
   services.SetAttribution("");  // equals the initial value: nothing happens
   EXPECT_EQ(queue.MessagesCount(), 0);
 
-  services.RecordEvent(AnalyticsEvent("Levelup"), "a");
+  services.RecordEvent(AnalyticsEvent("Levelup"), EventCategory::Game());
   services.SetAttribution("campaign=1");
   services.SetAttribution("campaign=1");
   ASSERT_EQ(queue.MessagesCount(), 1);
@@ -149,13 +151,40 @@ TEST_F(ServicesClientTest, ReplacesThePlatformEvenWithEmptyTexts) {
 }
 
 TEST_F(ServicesClientTest, TeardownFlushesEverythingWithTheStopEvent) {
-  services.RecordEvent(AnalyticsEvent("Levelup"), "a");
+  services.RecordEvent(AnalyticsEvent("Levelup"), EventCategory::Game());
   services.Teardown();
   ASSERT_EQ(queue.MessagesCount(), 1);
   const json batch = TakeBody();
   ASSERT_EQ(batch.size(), 3u);
   EXPECT_EQ(batch[2]["event_type"], "_session.stop");
-  EXPECT_TRUE(services.Recorder().Buffer().empty());
+  EXPECT_TRUE(services.BufferedEvents().empty());
+}
+
+TEST_F(ServicesClientTest, FlushesThroughItsHttpClientWithTheContextOfTheMoment) {
+  services.SetUserId("before");
+  services.RecordEvent(AnalyticsEvent("e"), EventCategory::Game());
+  services.SetUserId("after");
+  services.SetAppData("app", "pkg", "title", "1.0", "7");
+  EXPECT_TRUE(services.Flush());
+  const json batch = TakeBody();
+  EXPECT_EQ(batch[1]["attributes"]["user_id"], "after");
+  EXPECT_EQ(batch[1]["application"]["version_code"], "7");
+
+  // The thirtieth buffered event flushes; without an HTTP client nothing is
+  // sent, every recorded event from the thirtieth on reports it, and the
+  // buffer keeps growing until a client takes all of it.
+  services.SetHttpClient(nullptr);
+  for (int i = 0; i < 29; ++i) {
+    EXPECT_TRUE(services.RecordEvent(AnalyticsEvent("e"), EventCategory::Game()));
+  }
+  EXPECT_FALSE(services.RecordEvent(AnalyticsEvent("e"), EventCategory::Game()));
+  EXPECT_FALSE(services.RecordEvent(AnalyticsEvent("e"), EventCategory::Game()));
+  EXPECT_FALSE(services.Flush());
+  EXPECT_EQ(services.BufferedEvents().size(), 31u);
+  services.SetHttpClient(&queue);
+  EXPECT_TRUE(services.RecordEvent(AnalyticsEvent("e"), EventCategory::Game()));
+  EXPECT_EQ(TakeBody().size(), 32u);
+  EXPECT_TRUE(services.BufferedEvents().empty());
 }
 
 TEST(UtilsClient, KeepsValuesInMemoryAndGeneratesEmptyIds) {

@@ -6,8 +6,12 @@
 #include "message_writer.h"
 #include "reference_pipeline.h"
 #include "request_queue.h"
+#include "take_message.h"
 
 namespace {
+
+using Ostrel::EventBatch;
+using Ostrel::SerializationContext;
 
 constexpr int caseCount = 2000;
 
@@ -28,18 +32,18 @@ TEST(WriterDifferential, EventMessagesEqualTheDocumentPipeline) {
   EventGenerator generate(choices);
   for (int i = 0; i < caseCount; ++i) {
     const SerializationContext context = generate.Context();
-    const std::deque<AnalyticsEvent> events = generate.Events(context);
+    const std::deque<AnalyticsEvent> events = generate.Events();
     const EventBatch batch{events, context};
     const std::string url = "https://analytics.example.com/v1/win/batch?project=" + generate.Text();
     std::vector<std::string> headers{"X-Api-Key: key", "Content-Type: application/json"};
     if (choices.Below(4) == 0) headers.push_back(generate.Text());
 
     const std::string body = Reference::SerializeBody(events, context);
-    ASSERT_TRUE(SameBytes(WriteEventsBody(batch), body)) << "case " << i;
+    ASSERT_TRUE(SameBytes(Ostrel::WriteEventsBody(batch), body)) << "case " << i;
 
     Zel::TaviServicesHttpClientCurl queue;
     ASSERT_TRUE(queue.SendEvents(url, headers, batch));
-    ASSERT_TRUE(SameBytes(queue.TakeMessage(), Reference::WriteRequestMessage(url, headers, body)))
+    ASSERT_TRUE(SameBytes(TakeMessage(queue), Reference::WriteRequestMessage(url, headers, body)))
         << "case " << i;
   }
 }
@@ -52,7 +56,7 @@ TEST(WriterDifferential, MessagesOfAnyBodyEqualTheDocumentPipeline) {
     for (std::uint64_t n = choices.Below(4); n > 0; --n) headers.push_back(generate.Text());
     const std::string url = generate.Text();
     const std::string body = generate.Text();
-    ASSERT_TRUE(SameBytes(WriteRequestMessage(url, headers, body),
+    ASSERT_TRUE(SameBytes(Ostrel::WriteRequestMessage(url, headers, body),
                           Reference::WriteRequestMessage(url, headers, body)))
         << "case " << i;
   }
