@@ -5,9 +5,9 @@
 namespace Corvane {
 namespace {
 
-const char16_t* MainPageClassId() { return u"Corvane.MainPage"; }
-const char16_t* XamlMetaDataProviderClassId() {
-  return u"Corvane.Corvane_XamlTypeInfo.XamlMetaDataProvider";
+template <const ActivatableClass& Class>
+const char16_t* ClassIdOf() {
+  return Class.classId;
 }
 
 FactoryCacheSlot mainPageFactoryCache;
@@ -16,8 +16,9 @@ FactoryCacheSlot xamlMetaDataProviderFactoryCache;
 }  // namespace
 
 const RegistrationEntry RegistrationTable[RegistrationEntryCount] = {
-    {&MainPageClassId, &CreateMainPageActivationFactory, &mainPageFactoryCache, nullptr},
-    {&XamlMetaDataProviderClassId, &CreateXamlMetaDataProviderActivationFactory,
+    {&ClassIdOf<MainPageClass>, &CreateActivationFactory<MainPageClass>, &mainPageFactoryCache,
+     nullptr},
+    {&ClassIdOf<XamlMetaDataProviderClass>, &CreateActivationFactory<XamlMetaDataProviderClass>,
      &xamlMetaDataProviderFactoryCache, nullptr},
 };
 

@@ -25,4 +25,8 @@ XamlMetaDataProvider::GetXmlnsDefinitions() {
   return metadata.GetXmlnsDefinitions();
 }
 
+Platform::ObjectRef ActivateXamlMetaDataProvider() {
+  return Platform::ref_new<XamlMetaDataProvider>();
+}
+
 }  // namespace Corvane::Corvane_XamlTypeInfo

@@ -32,4 +32,8 @@ class XamlMetaDataProvider : public virtual Windows::UI::Xaml::Markup::IXamlMeta
   ModuleObjectCount counted;
 };
 
+// A new XamlMetaDataProvider, without a provider yet: the activator of the
+// class's activation factory.
+Platform::ObjectRef ActivateXamlMetaDataProvider();
+
 }  // namespace Corvane::Corvane_XamlTypeInfo
