@@ -7,7 +7,7 @@
 #include "platform/controls.h"
 #include "platform/page.h"
 #include "platform/window.h"
-#include "support/app_test_support.h"
+#include "support/app_fixture.h"
 
 namespace {
 

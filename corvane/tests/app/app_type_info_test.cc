@@ -7,7 +7,7 @@
 #include "page/main_page.h"
 #include "platform/page.h"
 #include "platform/window.h"
-#include "support/app_test_support.h"
+#include "support/app_fixture.h"
 #include "xaml/xaml_type_info_provider.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include "module/activation_factories.h"
 #include "module/module.h"
-#include "support/main_page_test_host.h"
+#include "support/app_fixture.h"
 #include "support/xaml_type_test_support.h"
 #include "xaml/xaml_meta_data_provider.h"
 
@@ -24,7 +24,11 @@ std::shared_ptr<IActivationFactory> MakeFactory(const Corvane::RegistrationEntry
   return Platform::safe_cast<IActivationFactory>(object);
 }
 
-TEST(ActivationFactories, TableHoldsTheTwoClassesInOrder) {
+// Runs with the application fixture: pages are built on the UI thread of a
+// running application.
+class ActivationFactories : public CorvaneTest::AppFixture {};
+
+TEST_F(ActivationFactories, TableHoldsTheTwoClassesInOrder) {
   auto module = EnsureModule();
   ASSERT_EQ(module->GetLastEntry() - module->GetFirstEntry(), 2);
   const auto& page = module->GetFirstEntry()[0];
@@ -52,7 +56,7 @@ TEST(ActivationFactories, TableHoldsTheTwoClassesInOrder) {
   EXPECT_EQ(metadataFactory->GetIids(), std::vector<InterfaceId>{typeid(IActivationFactory)});
 }
 
-TEST(ActivationFactories, WrongInterfaceRequestLeavesNothingBehind) {
+TEST_F(ActivationFactories, WrongInterfaceRequestLeavesNothingBehind) {
   auto module = EnsureModule();
   for (auto* entry = module->GetFirstEntry(); entry != module->GetLastEntry(); ++entry) {
     const auto before = module->GetObjectCount();
@@ -68,9 +72,9 @@ TEST(ActivationFactories, WrongInterfaceRequestLeavesNothingBehind) {
   }
 }
 
-TEST(ActivationFactories, EachActivationMakesANewObject) {
+TEST_F(ActivationFactories, EachActivationMakesANewObject) {
   auto module = EnsureModule();
-  CorvaneTest::RunningApp app;  // pages are built on the UI thread of a running application
+  StartApp();
   auto pageFactory = MakeFactory(module->GetFirstEntry()[0]);
   auto firstPage = pageFactory->ActivateInstance();
   auto secondPage = pageFactory->ActivateInstance();

@@ -10,7 +10,7 @@
 #include "module/module.h"
 #include "platform/activation_registry.h"
 #include "platform/controls.h"
-#include "support/main_page_test_support.h"
+#include "support/app_fixture.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ using Windows::UI::Xaml::Controls::Image;
 using Windows::UI::Xaml::Controls::SwapChainPanel;
 using Windows::UI::Xaml::Interop::TypeName;
 
-class MainPageTest : public CorvaneTest::PageFixture {};
+class MainPageTest : public CorvaneTest::AppFixture {};
 
 std::vector<double> PlacementOf(const std::shared_ptr<FrameworkElement>& image) {
   return {Canvas::GetLeft(image), Canvas::GetTop(image), image->Width(), image->Height()};

@@ -1,11 +1,9 @@
 #include "page/manifest_splash_color.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -13,6 +11,7 @@
 
 #include "platform/ui_element.h"
 #include "platform/win32_file.h"
+#include "support/scratch_folder.h"
 
 namespace {
 
@@ -95,33 +94,21 @@ TEST(SplashColorValue, ParsesOnlyTheBytesBetweenTheQuotes) {
   EXPECT_EQ(Outcome([&] { return Corvane::ParseSplashColorValue(slice); }), "#FF0000AB");
 }
 
-// Runs ReadManifestSplashColor in a fresh temporary folder that is the
-// current directory, as the package folder is for the running host.
+// Runs ReadManifestSplashColor in a fresh scratch folder that is the current
+// folder, as the package folder is for the running host.
 class ManifestFile : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "manifest_XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-    previous_ = fs::current_path();
-    fs::current_path(dir_);
-    handlesBefore_ = Win32FileTestHooks::OpenFileHandleCount();
-  }
-
+  void SetUp() override { handlesBefore_ = Win32FileTestHooks::OpenFileHandleCount(); }
   void TearDown() override {
     EXPECT_EQ(Win32FileTestHooks::OpenFileHandleCount(), handlesBefore_) << "a file stayed open";
-    fs::current_path(previous_);
-    fs::remove_all(dir_);
   }
 
-  void WriteManifest(const std::string& bytes) {
-    std::ofstream(dir_ / "AppxManifest.xml", std::ios::binary | std::ios::trunc) << bytes;
-  }
+  void WriteManifest(const std::string& bytes) { folder_.Write("AppxManifest.xml", bytes); }
 
   std::string ReadOutcome() { return Outcome(Corvane::ReadManifestSplashColor); }
 
-  fs::path dir_;
-  fs::path previous_;
+  CorvaneTest::ScratchFolder folder_;
+  CorvaneTest::CurrentFolder current_{folder_.Path()};
   std::size_t handlesBefore_ = 0;
 };
 
@@ -171,9 +158,9 @@ TEST_F(ManifestFile, FindsTheColourAfterTheFirstSplashScreen) {
 TEST_F(ManifestFile, UnreadableManifestGivesNoColour) {
   EXPECT_EQ(ReadOutcome(), "none") << "missing file";
 
-  fs::create_directory(dir_ / "AppxManifest.xml");
+  fs::create_directory(folder_.Path() / "AppxManifest.xml");
   EXPECT_EQ(ReadOutcome(), "none") << "a folder of that name";
-  fs::remove(dir_ / "AppxManifest.xml");
+  fs::remove(folder_.Path() / "AppxManifest.xml");
 
   WriteManifest(SplashElement("#FF8000"));
   {
@@ -193,16 +180,14 @@ TEST_F(ManifestFile, ParseFailureClosesTheFile) {
 }
 
 TEST(SamplePackages, ManifestsGiveTheirSplashColour) {
-  const fs::path previous = fs::current_path();
   const std::vector<std::pair<std::string, std::string>> cases = {
       {CORVANE_SOURCE_DIR "/package", "#FF1E3A5F"},
       {CORVANE_SOURCE_DIR "/tests/packages/no_color", "none"},
   };
   for (const auto& [folder, expected] : cases) {
     SCOPED_TRACE(folder);
-    fs::current_path(folder);
+    CorvaneTest::CurrentFolder current(folder);
     EXPECT_EQ(Outcome(Corvane::ReadManifestSplashColor), expected);
-    fs::current_path(previous);
   }
 }
 

@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "support/main_page_test_host.h"
+#include "support/app_fixture.h"
 #include "support/xaml_type_test_support.h"
 #include "xaml/xaml_system_base_type.h"
 #include "xaml/xaml_type_info_provider.h"
@@ -24,9 +24,14 @@ constexpr const char16_t* PageName = u"Corvane.MainPage";
 constexpr const char16_t* FrameworkPage = u"Windows.UI.Xaml.Controls.Page";
 constexpr const char16_t* FrameworkUserControl = u"Windows.UI.Xaml.Controls.UserControl";
 
-class XamlTypes : public ::testing::Test {
+// Runs with the application fixture: pages are built on the UI thread of a
+// running application.
+class XamlTypes : public CorvaneTest::AppFixture {
  protected:
-  void SetUp() override { EnsureModule(); }
+  void SetUp() override {
+    AppFixture::SetUp();
+    EnsureModule();
+  }
   std::shared_ptr<XamlTypeInfoProvider> provider = Platform::ref_new<XamlTypeInfoProvider>();
 };
 
@@ -67,7 +72,7 @@ TEST_F(XamlTypes, PageRecordAnswersFromItsRow) {
 }
 
 TEST_F(XamlTypes, PageRecordActivatesANewPageEachTime) {
-  CorvaneTest::RunningApp app;  // pages are built on the UI thread of a running application
+  StartApp();
   auto page = provider->FindTypeByName(PageName);
   auto first = page->ActivateInstance();
   auto second = page->ActivateInstance();
