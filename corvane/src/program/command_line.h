@@ -37,17 +37,3 @@ inline constexpr const char* kUsage =
     "PATH... | --share-target | --query-exports CLASSID]";
 
 }  // namespace Corvane
-
-#include <memory>
-
-#include "platform/activation.h"
-
-namespace Corvane {
-
-// The activation the command line asks for, with a new system splash screen
-// (none for a share target). A protocol text that is no absolute URI raises
-// InvalidArgumentException.
-std::shared_ptr<Windows::ApplicationModel::Activation::IActivatedEventArgs> ActivationFor(
-    const CommandLine& line);
-
-}  // namespace Corvane

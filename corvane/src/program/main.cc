@@ -20,6 +20,7 @@
 #include "platform/stand_in.h"
 #include "platform/trace.h"
 #include "program/command_line.h"
+#include "program/command_line_activation.h"
 #include "program/module_export_query.h"
 #include "program/trace_output.h"
 

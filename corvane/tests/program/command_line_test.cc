@@ -2,6 +2,7 @@
 
 #include "platform/strings.h"
 #include "program/command_line.h"
+#include "program/command_line_activation.h"
 #include "program/trace_output.h"
 
 namespace {
