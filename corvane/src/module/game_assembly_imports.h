@@ -28,9 +28,16 @@ struct GameAssemblyImports {
   HRESULT (*DllCanUnloadNow)();
 };
 
-// The table, bound on first use (thread-safe). Raises FailureException with
-// the module's or the function's name when one is missing; the program
-// binds it before starting, so a missing import stops the start.
+// The loader's result codes for a missing module and a missing function
+// (ERROR_MOD_NOT_FOUND and ERROR_PROC_NOT_FOUND as HRESULTs).
+inline constexpr HRESULT kModuleNotFound = static_cast<HRESULT>(0x8007007Eu);
+inline constexpr HRESULT kImportNotFound = static_cast<HRESULT>(0x8007007Fu);
+
+// The table, bound on first use (thread-safe); all or nothing. Raises
+// Platform::Exception with kModuleNotFound, or with kImportNotFound and a
+// message naming every missing function. The program binds it before it
+// starts the application or queries its own exports, so a missing import
+// stops it there with that message.
 GameAssemblyImports& GameAssembly();
 
 }  // namespace Corvane

@@ -18,10 +18,13 @@
 namespace Corvane {
 
 // Plain transfers: arguments and answers pass unchanged; the host's own
-// registration table is not consulted.
+// registration table is not consulted. They are called from C, so nothing
+// unwinds out of them: when the import table cannot be bound they answer
+// its failure (kModuleNotFound or kImportNotFound, with a null factory)
+// instead of calling anything.
 HRESULT ForwardDllGetActivationFactory(
     const Platform::String* activatableClassId,
-    std::shared_ptr<Windows::Foundation::IActivationFactory>* factory);
-HRESULT ForwardDllCanUnloadNow();
+    std::shared_ptr<Windows::Foundation::IActivationFactory>* factory) noexcept;
+HRESULT ForwardDllCanUnloadNow() noexcept;
 
 }  // namespace Corvane

@@ -45,7 +45,11 @@ bool LibraryEntry(void*, std::uint32_t reason, void*) {
 
 }  // namespace Corvane
 
-extern "C" bool VSDesignerDllMain(void* instance, std::uint32_t reason, void* reserved) {
+extern "C" bool VSDesignerDllMain(void* instance, std::uint32_t reason, void* reserved) noexcept {
   Corvane::SetDesignerStartupMode();
-  return Corvane::LibraryEntry(instance, reason, reserved);
+  try {
+    return Corvane::LibraryEntry(instance, reason, reserved);
+  } catch (...) {
+    return false;  // an entry point that cannot start reports it, as a library entry does
+  }
 }

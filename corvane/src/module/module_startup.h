@@ -46,4 +46,5 @@ bool LibraryEntry(void* instance, std::uint32_t reason, void* reserved);
 }  // namespace Corvane
 
 // Entry point for a design-time host: designer mode, then the library entry.
-extern "C" bool VSDesignerDllMain(void* instance, std::uint32_t reason, void* reserved);
+// Called from C: answers false instead of raising when the start fails.
+extern "C" bool VSDesignerDllMain(void* instance, std::uint32_t reason, void* reserved) noexcept;

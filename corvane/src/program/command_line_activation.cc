@@ -6,13 +6,23 @@ namespace Corvane {
 
 using namespace Windows::ApplicationModel::Activation;
 
+namespace {
+
+std::shared_ptr<Windows::Foundation::Uri> ProtocolUri(const std::string& text) {
+  try {
+    return Platform::ref_new<Windows::Foundation::Uri>(Platform::FromUtf8(text));
+  } catch (const Platform::InvalidArgumentException&) {
+    throw UsageError("--protocol: \"" + text + "\" is not an absolute URI");
+  }
+}
+
+}  // namespace
+
 std::shared_ptr<IActivatedEventArgs> ActivationFor(const CommandLine& line) {
   auto splash = Platform::ref_new<SplashScreen>();
   switch (line.kind) {
     case CommandLine::Kind::Protocol:
-      return Platform::ref_new<ProtocolActivatedEventArgs>(
-          Platform::ref_new<Windows::Foundation::Uri>(Platform::FromUtf8(line.protocolUri)),
-          splash);
+      return Platform::ref_new<ProtocolActivatedEventArgs>(ProtocolUri(line.protocolUri), splash);
     case CommandLine::Kind::File: {
       std::vector<std::shared_ptr<Windows::Storage::IStorageItem>> files;
       for (auto& path : line.files)

@@ -10,7 +10,7 @@ namespace Corvane {
 
 // The activation the command line asks for, with a new system splash screen
 // (none for a share target). A protocol text that is no absolute URI raises
-// InvalidArgumentException.
+// UsageError.
 std::shared_ptr<Windows::ApplicationModel::Activation::IActivatedEventArgs> ActivationFor(
     const CommandLine& line);
 

@@ -9,67 +9,129 @@ namespace {
 
 using Corvane::CommandLine;
 using Corvane::ParseCommandLine;
-using Kind = CommandLine::Kind;
+using Corvane::UsageError;
+using Words = std::vector<std::string>;
 using namespace Windows::ApplicationModel::Activation;
 
-TEST(CommandLine, ParsesOneActivationPerRun) {
-  std::string error;
-  auto launch = ParseCommandLine({}, error);
-  ASSERT_TRUE(launch);
-  EXPECT_EQ(launch->kind, Kind::Launch);
-  EXPECT_EQ(launch->launchArguments, "");
-  EXPECT_FALSE(launch->packageFolder);
+// One line per parse, so a table row shows what it expects.
+std::string Describe(const CommandLine& line) {
+  switch (line.action) {
+    case CommandLine::Action::Help:
+      return "help";
+    case CommandLine::Action::Version:
+      return "version";
+    case CommandLine::Action::QueryExports:
+    case CommandLine::Action::Run:
+      break;
+  }
+  std::string text;
+  if (line.action == CommandLine::Action::QueryExports) {
+    text = "query-exports[" + line.exportQuery + "]";
+  } else if (line.kind == CommandLine::Kind::Launch) {
+    text = "launch[" + line.launchArguments + "]";
+  } else if (line.kind == CommandLine::Kind::Protocol) {
+    text = "protocol[" + line.protocolUri + "]";
+  } else if (line.kind == CommandLine::Kind::File) {
+    text = "file[";
+    for (std::size_t i = 0; i < line.files.size(); ++i) text += (i ? "|" : "") + line.files[i];
+    text += "]";
+  } else {
+    text = "share-target";
+  }
+  if (line.packageFolder) text += " package=" + *line.packageFolder;
+  if (line.collectorUrl) text += " collector=" + *line.collectorUrl;
+  return text;
+}
 
-  auto words = ParseCommandLine({"--package", "pkg", "-level", "5", "a b"}, error);
-  EXPECT_EQ(*words->packageFolder, "pkg");
-  EXPECT_EQ(words->launchArguments, "-level 5 a b");
-  EXPECT_EQ(ParseCommandLine({"--", "--protocol", "x"}, error)->launchArguments, "--protocol x");
-  auto options =
-      ParseCommandLine({"--collector", "http://127.0.0.1:8765", "--package", "pkg", "x"}, error);
-  EXPECT_EQ(*options->collectorUrl, "http://127.0.0.1:8765");
-  EXPECT_EQ(*options->packageFolder, "pkg");
-  EXPECT_EQ(options->launchArguments, "x");
-  EXPECT_FALSE(launch->collectorUrl);
+std::string UsageErrorOf(const Words& words) {
+  try {
+    return "accepted: " + Describe(ParseCommandLine(words));
+  } catch (const UsageError& e) {
+    return e.what();
+  }
+}
 
-  auto protocol = ParseCommandLine({"--protocol", "corvane://x?y#z"}, error);
-  EXPECT_EQ(protocol->kind, Kind::Protocol);
-  EXPECT_EQ(protocol->protocolUri, "corvane://x?y#z");
+TEST(CommandLine, OptionsAreRecognisedAnywhereBeforeTheEndOfOptions) {
+  const std::vector<std::pair<Words, std::string>> cases = {
+      {{}, "launch[]"},
+      {{"-level", "5", "a b", "-"}, "launch[-level 5 a b -]"},
+      {{"-level", "5", "--collector", "http://c"}, "launch[-level 5] collector=http://c"},
+      {{"--package", "p", "-level", "--collector", "u", "5"},
+       "launch[-level 5] package=p collector=u"},
+      {{"--", "--help", "-h", "--"}, "launch[--help -h --]"},
+      {{"-level", "--", "--protocol", "x"}, "launch[-level --protocol x]"},
+      {{"--protocol", "corvane://x?y#z", "--package", "p"}, "protocol[corvane://x?y#z] package=p"},
+      {{"--file", "C:\\a.txt", "D:\\b c.txt"}, "file[C:\\a.txt|D:\\b c.txt]"},
+      {{"--file", "a", "--package", "p", "--file", "-b", "c"}, "file[a|-b|c] package=p"},
+      {{"--file"}, "file[]"},
+      {{"--file", "--"}, "file[]"},
+      {{"--share-target", "--collector", "u"}, "share-target collector=u"},
+      {{"--query-exports", ""}, "query-exports[]"},
+      {{"--package", "p", "--query-exports", "Corvane.MainPage"},
+       "query-exports[Corvane.MainPage] package=p"},
+      {{"--help"}, "help"},
+      {{"-level", "-h", "--bogus"}, "help"},
+      {{"--version", "--protocol"}, "version"},
+  };
+  for (const auto& [words, expected] : cases) {
+    EXPECT_EQ(UsageErrorOf(words), "accepted: " + expected) << ::testing::PrintToString(words);
+  }
+}
 
-  auto files = ParseCommandLine({"--file", "C:\\a.txt", "D:\\b c.txt"}, error);
-  EXPECT_EQ(files->kind, Kind::File);
-  EXPECT_EQ(files->files, (std::vector<std::string>{"C:\\a.txt", "D:\\b c.txt"}));
-  EXPECT_TRUE(ParseCommandLine({"--file"}, error)->files.empty());
-  EXPECT_EQ(ParseCommandLine({"--share-target"}, error)->kind, Kind::ShareTarget);
-
-  for (auto bad : std::vector<std::vector<std::string>>{{"--package"},
-                                                        {"--collector"},
-                                                        {"--package", "p", "--collector"},
-                                                        {"--protocol"},
-                                                        {"--protocol", "a:b", "c"},
-                                                        {"--share-target", "x"}}) {
-    error.clear();
-    EXPECT_FALSE(ParseCommandLine(bad, error)) << bad[0];
-    EXPECT_FALSE(error.empty());
+TEST(CommandLine, UsageErrorsNameTheWordAtFault) {
+  const std::vector<std::pair<Words, std::string>> cases = {
+      {{"--bogus"},
+       "unknown option --bogus (to hand it to the game as a launch argument, put it after "
+       "\"--\": corvane -- --bogus)"},
+      {{"-level", "5", "--levle"}, "unknown option --levle"},
+      {{"--bogus", "--help"}, "unknown option --bogus"},
+      {{"--package"}, "--package needs DIR"},
+      {{"--collector", "--package", "p"}, "--collector needs URL"},
+      {{"--protocol"}, "--protocol needs URI"},
+      {{"--query-exports"}, "--query-exports needs CLASSID"},
+      {{"--package", "a", "--package", "b"}, "--package given twice"},
+      {{"--protocol", "a:b", "c"},
+       "launch argument \"c\" cannot be combined with --protocol: one activation per run"},
+      {{"-level", "--protocol", "a:b"},
+       "--protocol cannot be combined with launch argument \"-level\""},
+      {{"--file", "a", "--protocol", "b:c"}, "--protocol cannot be combined with --file"},
+      {{"--share-target", "--file"}, "--file cannot be combined with --share-target"},
+      {{"--share-target", "x"}, "launch argument \"x\" cannot be combined with --share-target"},
+      {{"--file", "a", "--", "b"}, "launch argument \"b\" cannot be combined with --file"},
+      {{"--query-exports", "X", "-level"},
+       "--query-exports starts no application: it cannot be combined with launch argument "
+       "\"-level\""},
+      {{"--protocol", "a:b", "--query-exports", "X"}, "cannot be combined with --protocol"},
+  };
+  for (const auto& [words, expected] : cases) {
+    const std::string message = UsageErrorOf(words);
+    EXPECT_NE(message.find(expected), std::string::npos)
+        << ::testing::PrintToString(words) << ": " << message;
   }
 }
 
 TEST(CommandLine, MakesTheActivationWithASplashScreen) {
-  std::string error;
-  auto launch = Corvane::ActivationFor(*ParseCommandLine({"caf\xC3\xA9"}, error));
+  auto launch = Corvane::ActivationFor(ParseCommandLine({"caf\xC3\xA9"}));
   EXPECT_EQ(Platform::safe_cast<LaunchActivatedEventArgs>(launch)->Arguments(), u"caf\u00E9");
   EXPECT_NE(launch->SplashScreen(), nullptr);
   auto protocol = Platform::safe_cast<ProtocolActivatedEventArgs>(
-      Corvane::ActivationFor(*ParseCommandLine({"--protocol", "corvane://x"}, error)));
+      Corvane::ActivationFor(ParseCommandLine({"--protocol", "corvane://x"})));
   EXPECT_EQ(protocol->Uri()->AbsoluteUri(), u"corvane://x/");
   auto files = Platform::safe_cast<FileActivatedEventArgs>(
-      Corvane::ActivationFor(*ParseCommandLine({"--file", "a", "b"}, error)));
+      Corvane::ActivationFor(ParseCommandLine({"--file", "a", "b"})));
   EXPECT_EQ(files->Files()->Size(), 2u);
   EXPECT_EQ(files->Files()->GetAt(1)->Path(), u"b");
-  auto share = Corvane::ActivationFor(*ParseCommandLine({"--share-target"}, error));
+  auto share = Corvane::ActivationFor(ParseCommandLine({"--share-target"}));
   EXPECT_EQ(share->Kind(), ActivationKind::ShareTarget);
   EXPECT_EQ(share->SplashScreen(), nullptr);
-  EXPECT_THROW(Corvane::ActivationFor(*ParseCommandLine({"--protocol", "no uri"}, error)),
-               Platform::InvalidArgumentException);
+  for (const char* text : {"no uri", ":x", "1a:b", ""}) {
+    try {
+      Corvane::ActivationFor(ParseCommandLine({"--protocol", text}));
+      ADD_FAILURE() << text;
+    } catch (const UsageError& e) {
+      EXPECT_EQ(e.what(), "--protocol: \"" + std::string(text) + "\" is not an absolute URI");
+    }
+  }
 }
 
 TEST(TraceOutput, SplashElementsAreReportedUnderTheirOwnEvents) {

@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
 """Runs the corvane program as a user would and checks its trace.
 
-usage: corvane_program_test.py CORVANE CASE
+usage: corvane_program_test.py CORVANE CASE [VERSION]
 
 Every stdout line must be one JSON object; the expected events must appear
-in this order (other events may come between them)."""
+in this order (other events may come between them). Failures must end with
+their exit status and message, and --help and --version start nothing."""
 import json
+import os
 import subprocess
 import sys
 
@@ -24,21 +26,38 @@ def started(arguments):
     ] + TITLES
 
 
+def package_beside(corvane):
+    return os.path.join(os.path.dirname(corvane), "package")
+
+
 CASES = {
-    "launch": ([], started("")),
-    "launch-arguments": (["-level", "5", "caf\u00e9"], started("-level 5 caf\u00e9")),
-    "protocol": (["--protocol", "corvane://play/level?id=5&x=a%20b#start"],
+    "launch": (lambda corvane: [], started("")),
+    "launch-arguments": (lambda corvane: ["-level", "5", "caf\u00e9"], started("-level 5 caf\u00e9")),
+    "options-after-arguments": (lambda corvane: ["-level", "5", "--package", package_beside(corvane),
+                                                 "--", "--help"], started("-level 5 --help")),
+    "protocol": (lambda corvane: ["--protocol", "corvane://play/level?id=5&x=a%20b#start"],
                  started("Uri=corvane://play/level?id=5&x=a%20b#start")),
-    "file": (["--file", "C:\\a.txt", "D:\\b c.txt"], started("File=C:\\a.txt;D:\\b c.txt")),
-    "file-empty": (["--file"], started("File=")),
-    "share-target": (["--share-target"], started("")),
+    "file": (lambda corvane: ["--file", "C:\\a.txt", "--file", "D:\\b c.txt"],
+             started("File=C:\\a.txt;D:\\b c.txt")),
+    "file-empty": (lambda corvane: ["--file"], started("File=")),
+    "share-target": (lambda corvane: ["--share-target"], started("")),
 }
 
 FAILURES = {
-    "missing-package": (["--package", "/nonexistent/package"], "package folder not found"),
-    "bad-uri": (["--protocol", "not a uri"], "not an absolute URI"),
-    "usage": (["--protocol"], "usage: corvane"),
+    "missing-package": (["--package", "/nonexistent/package"], 1, "package folder not found"),
+    "bad-uri": (["--protocol", "not a uri"], 2, "not an absolute URI"),
+    "usage": (["--protocol"], 2, "--protocol needs URI"),
+    "unknown-option": (["-level", "5", "--levle"], 2, "unknown option --levle"),
+    "two-activations": (["-level", "--file", "a"], 2, "one activation per run"),
 }
+
+
+def check_starts_nothing(corvane, arguments, expected_stdout):
+    result = subprocess.run([corvane] + arguments, capture_output=True, timeout=60)
+    stdout = result.stdout.decode("utf-8")
+    if result.returncode != 0 or result.stderr or not expected_stdout(stdout):
+        sys.exit(f"{arguments}: status {result.returncode}, stdout {stdout!r}, "
+                 f"stderr {result.stderr!r}")
 
 
 def is_subsequence(expected, events):
@@ -51,15 +70,22 @@ def is_subsequence(expected, events):
 
 def main():
     corvane, case = sys.argv[1], sys.argv[2]
+    if case == "help":
+        for arguments in (["--help"], ["-level", "-h", "--unknown"]):
+            check_starts_nothing(corvane, arguments, lambda out: out.startswith("usage: corvane"))
+        return
+    if case == "version":
+        check_starts_nothing(corvane, ["--version"], lambda out: out == f"corvane {sys.argv[3]}\n")
+        return
     if case in FAILURES:
-        arguments, message = FAILURES[case]
+        arguments, status, message = FAILURES[case]
         result = subprocess.run([corvane] + arguments, capture_output=True, timeout=60)
         stderr = result.stderr.decode("utf-8")
-        if result.returncode == 0 or message not in stderr:
-            sys.exit(f"expected failure with '{message}', got status {result.returncode}: {stderr}")
+        if result.returncode != status or message not in stderr:
+            sys.exit(f"expected status {status} with '{message}', got {result.returncode}: {stderr}")
         return
     arguments, expected = CASES[case]
-    result = subprocess.run([corvane] + arguments, capture_output=True, timeout=60)
+    result = subprocess.run([corvane] + arguments(corvane), capture_output=True, timeout=60)
     if result.returncode != 0:
         sys.exit(f"status {result.returncode}: {result.stderr.decode('utf-8', 'replace')}")
     events = [json.loads(line) for line in result.stdout.decode("utf-8").splitlines()]
