@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "manifest_splash_color.h"
+#include "page/manifest_splash_color.h"
 #include "platform/ui_element.h"
 
 namespace {

@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "main_page_activation.h"
-#include "xaml_type_info_provider.h"
-#include "xaml_type_table.h"
+#include "page/main_page_activation.h"
+#include "xaml/xaml_type_info_provider.h"
+#include "xaml/xaml_type_table.h"
 
 // The lookup never activates a type, so the page itself is not linked in.
 Platform::ObjectRef Corvane::ActivateMainPage() { std::abort(); }

@@ -193,7 +193,7 @@ class SampleSession(unittest.TestCase):
         for url, reason in [("ftp://127.0.0.1:1", "scheme"), ("http://", "host"),
                             ("http://127.0.0.1:99999", "port")]:
             status, trace, stderr = run_corvane("--collector", url)
-            self.assertEqual(status, 1, url)
+            self.assertEqual(status, 2, url)  # a usage error of --collector
             self.assertIn("invalid collector URL", stderr)
             self.assertIn(reason, stderr)
             self.assertEqual(trace, [], "nothing starts")

@@ -1,0 +1,117 @@
+// The corvane program: starts the application with the one activation its
+// command line asks for and prints the platform trace on standard output.
+// Exit status: 0 when the game quits (and for --help and --version), 1 when
+// the host cannot start (a missing GameAssembly import, a missing package
+// folder) or the activation fails, 2 for a usage error (an unknown option, a
+// missing or invalid value such as a --protocol text that is no absolute URI
+// or a --collector address the engine refuses, two activation kinds). The
+// --collector address goes to the engine as an engine option; the game in
+// GameAssembly does the sending.
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/app.h"
+#include "engine_player/engine_options.h"
+#include "module/game_assembly_imports.h"
+#include "module/module_exports.h"
+#include "module/module_startup.h"
+#include "platform/application.h"
+#include "platform/stand_in.h"
+#include "platform/trace.h"
+#include "program/command_line.h"
+#include "program/command_line_activation.h"
+#include "program/module_export_query.h"
+#include "program/trace_output.h"
+
+namespace {
+
+void PrintTraceEvent(const Platform::Trace::Event& event) {
+  const std::string line = Platform::Trace::Format(Corvane::PresentTraceEvent(event)) + "\n";
+  std::fwrite(line.data(), 1, line.size(), stdout);
+  std::fflush(stdout);
+}
+
+// The package folder, absolute, made the current directory (the manifest is
+// read by its relative name).
+void EnterPackageFolder(const std::string& folder) {
+  std::error_code error;
+  const auto absolute = std::filesystem::absolute(folder, error);
+  if (error || !std::filesystem::is_directory(absolute, error) || chdir(absolute.c_str()) != 0) {
+    throw std::runtime_error("package folder not found: " + folder);
+  }
+  Platform::StandIn::SetPackageFolder(absolute.string());
+}
+
+// The engine refuses an unusable collector address with its reason: a
+// usage error of --collector.
+void ApplyEngineOptions(const Corvane::CommandLine& line) {
+  try {
+    EnginePlayer::ApplyEngineOptions({line.collectorUrl.value_or("")});
+  } catch (const std::invalid_argument& refused) {
+    throw Corvane::UsageError(std::string("--collector: ") + refused.what());
+  }
+}
+
+int RunApplication(const Corvane::CommandLine& line) {
+  auto activation = Corvane::ActivationFor(line);
+  Corvane::GameAssembly();  // a missing import stops the start here
+  ApplyEngineOptions(line);
+  EnterPackageFolder(line.packageFolder.value_or(Platform::StandIn::PackageFolder()));
+  Platform::Trace::SetSink(PrintTraceEvent);
+  Platform::StandIn::Activate(activation);
+  // The callback is a delegate of the host: it counts itself while alive.
+  Windows::UI::Xaml::Application::Start(
+      [counted = Corvane::ModuleObjectCount()](auto) { Platform::ref_new<Corvane::App>(); });
+  if (const auto failure = Platform::StandIn::ActivationFailure()) {
+    std::fprintf(stderr, "corvane: activation failed: %s\n", failure->message.c_str());
+    return 1;
+  }
+  return 0;
+}
+
+int Run(const Corvane::CommandLine& line) {
+  using Action = Corvane::CommandLine::Action;
+  switch (line.action) {
+    case Action::Help:
+      std::fputs(Corvane::UsageText().c_str(), stdout);
+      return 0;
+    case Action::Version:
+      std::printf("corvane %s\n", CORVANE_VERSION);
+      return 0;
+    case Action::QueryExports:
+      Corvane::GameAssembly();  // bound and checked as for a start
+      return Corvane::QueryExports(line.exportQuery, stdout);
+    case Action::Run:
+      break;
+  }
+  return RunApplication(line);
+}
+
+}  // namespace
+
+// The executable's activation exports, handed unchanged to GameAssembly
+// (VSDesignerDllMain, the third export, comes with the module's start-up).
+extern "C" HRESULT DllGetActivationFactory(
+    const Platform::String* activatableClassId,
+    std::shared_ptr<Windows::Foundation::IActivationFactory>* factory) noexcept {
+  return Corvane::ForwardDllGetActivationFactory(activatableClassId, factory);
+}
+extern "C" HRESULT DllCanUnloadNow() noexcept { return Corvane::ForwardDllCanUnloadNow(); }
+
+int main(int argc, char** argv) {
+  // Runtime data and module object first; torn down on every way out.
+  const Corvane::ExecutableProcess process;
+  try {
+    return Run(Corvane::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc)));
+  } catch (const Corvane::UsageError& e) {
+    std::fprintf(stderr, "corvane: %s\nTry 'corvane --help' for more information.\n", e.what());
+    return 2;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "corvane: cannot start: %s\n", e.what());
+    return 1;
+  }
+}
