@@ -44,8 +44,8 @@ class Player : public ::testing::Test {
         Platform::safe_cast<AppCallbacks>(Platform::ActivateInstance(u"EnginePlayer.AppCallbacks"));
   }
   void TearDown() override {
-    AppCallbacks::HoldRendering(false);
     Platform::StandIn::Reset();
+    AppCallbacks::HoldRendering(false);
     SetHeaderUpdateCallback(nullptr);
     EnginePlayer::ApplyEngineOptions({});
     // A session the test cut short is closed here, out of the next test's trace.
