@@ -18,6 +18,7 @@ using DispatchedHandler = std::function<void()>;
 // Queues handlers for the UI thread. RunAsync may be called from any thread;
 // the handler runs later on the UI thread, inside the delegate boundary, and
 // its failure result ends up in the returned action (which may be dropped).
+// A handler still queued when the application exits never runs.
 class CoreDispatcher : public virtual Platform::Object {
  public:
   std::shared_ptr<Windows::Foundation::IAsyncAction> RunAsync(CoreDispatcherPriority priority,
