@@ -4,7 +4,9 @@
 
 #include "application_internal.h"
 #include "platform/trace.h"
+#include "trace_internal.h"
 #include "ui_loop.h"
+#include "window_internal.h"
 
 namespace Platform::Internal {
 namespace {
@@ -27,6 +29,19 @@ void ReleaseApplication() {
   released.swap(Current().application);
 }
 
+void EndApplication() {
+  auto coreWindow = MainWindow()->CoreWindow();
+  coreWindow->Closed.Raise(coreWindow, Platform::ref_new<Windows::UI::Core::CoreWindowEventArgs>());
+  const std::size_t workItems = ShutDownWorkerPool();
+  ReleaseWindowContent();
+  ReleaseApplication();
+  const std::size_t handlers = UiLoop::Instance().DropQueued();
+  if (handlers > 0 || workItems > 0) {
+    Trace::Record("application.dropped", {{"handlers", handlers}, {"workItems", workItems}});
+  }
+  RecordFinalEvent("application.exit");
+}
+
 }  // namespace Platform::Internal
 
 namespace Windows::UI::Xaml {
@@ -36,19 +51,19 @@ using namespace Windows::ApplicationModel::Activation;
 void Application::Start(ApplicationInitializationCallback callback) {
   auto& loop = Platform::Internal::UiLoop::Instance();
   loop.BindCurrentThread();
+  Platform::Internal::StartWorkerPool();
   try {
     callback(Platform::ref_new<ApplicationInitializationCallbackParams>());
     if (!Current())
       throw Platform::FailureException(u"the initialization callback created no application");
   } catch (...) {
     Platform::Internal::ReleaseApplication();
+    Platform::Internal::ResetWorkerPool();
     loop.Unbind();
     throw;
   }
   loop.RunUntilExit();
-  Platform::Internal::ReleaseWindowContent();
-  Platform::Internal::ReleaseApplication();
-  loop.RunUntilIdle();
+  Platform::Internal::EndApplication();
   loop.Unbind();
 }
 
@@ -58,10 +73,7 @@ std::shared_ptr<Application> Application::Current() {
   return current.application;
 }
 
-void Application::Exit() {
-  Platform::Trace::Record("application.exit");
-  Platform::Internal::UiLoop::Instance().RequestExit();
-}
+void Application::Exit() { Platform::Internal::UiLoop::Instance().RequestExit(); }
 
 void Application::FinishConstruction() {
   auto& current = Platform::Internal::Current();

@@ -8,4 +8,12 @@ void ReleaseApplication();
 // Drops the main window's content (the frame and its pages).
 void ReleaseWindowContent();
 
+// The application's end, on the UI thread once its loop has stopped: the
+// core window's Closed event (the engine stops its threads), the pool's
+// running items finish and its unstarted ones are dropped, the window's
+// content and the application are released, the handlers still queued are
+// dropped ("application.dropped" counts what was dropped, if anything), and
+// "application.exit" is recorded as the trace's last line.
+void EndApplication();
+
 }  // namespace Platform::Internal

@@ -17,6 +17,7 @@ struct StandInState {
   std::mutex mutex;
   std::string packageFolder;
   std::optional<StandIn::Failure> failure;
+  bool activated = false;
 };
 
 StandInState& State() {
@@ -44,6 +45,22 @@ void RecordFailure(HRESULT result, std::string message) {
   Internal::UiLoop::Instance().RequestExit();
 }
 
+// The launch windowing mode takes effect once the first activation has
+// shown the window, as a size change of its own.
+void ApplyLaunchWindowingMode() {
+  {
+    std::lock_guard<std::mutex> lock(State().mutex);
+    if (State().activated) return;
+    State().activated = true;
+  }
+  using Windows::UI::ViewManagement::ApplicationView;
+  using Windows::UI::ViewManagement::ApplicationViewWindowingMode;
+  if (ApplicationView::PreferredLaunchWindowingMode() != ApplicationViewWindowingMode::FullScreen)
+    return;
+  Internal::FlushLayout();  // what the activation placed, before the resize
+  StandIn::ResizeWindow(Internal::kDisplaySize.Width, Internal::kDisplaySize.Height);
+}
+
 }  // namespace
 
 void StandIn::SetPackageFolder(const std::string& folder) {
@@ -60,6 +77,7 @@ std::string StandIn::PackageFolder() {
 void StandIn::StartApplication(
     const Windows::UI::Xaml::ApplicationInitializationCallback& callback) {
   Internal::UiLoop::Instance().BindCurrentThread();
+  Internal::StartWorkerPool();
   callback(ref_new<Windows::UI::Xaml::ApplicationInitializationCallbackParams>());
 }
 
@@ -70,6 +88,7 @@ void StandIn::Activate(
     if (!application) return RecordFailure(E_UNEXPECTED, "no application to activate");
     try {
       application->Deliver(args);
+      ApplyLaunchWindowingMode();
     } catch (const std::exception& e) {
       RecordFailure(ResultFromCaughtException(), e.what());
     } catch (...) {
@@ -92,19 +111,30 @@ bool StandIn::RunOne() { return Internal::UiLoop::Instance().RunOne(); }
 
 void StandIn::RunUntilIdle() { Internal::UiLoop::Instance().RunUntilIdle(); }
 
+bool StandIn::RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+  return Internal::UiLoop::Instance().RunUntil(done, std::chrono::steady_clock::now() + limit);
+}
+
+void StandIn::RunUntilExit() {
+  Internal::UiLoop::Instance().RunUntilExit();
+  Internal::EndApplication();
+}
+
 bool StandIn::ExitRequested() { return Internal::UiLoop::Instance().ExitRequested(); }
 
 void StandIn::Reset() {
-  Internal::JoinAllWorkItems();
+  auto coreWindow = Internal::MainWindow()->CoreWindow();
+  coreWindow->Closed.Raise(coreWindow, ref_new<Windows::UI::Core::CoreWindowEventArgs>());
+  Internal::ResetWorkerPool();
   Internal::ReleaseWindowContent();
   Internal::ReleaseApplication();
   Internal::UiLoop::Instance().Reset();
-  Internal::JoinAllWorkItems();
   Internal::FlushLayout();
   Windows::UI::ViewManagement::ApplicationView::Reset();
   {
     std::lock_guard<std::mutex> lock(State().mutex);
     State().failure.reset();
+    State().activated = false;
   }
   Trace::Clear();
 }

@@ -1,5 +1,9 @@
 #include "ui_loop.h"
 
+#include <algorithm>
+
+#include "platform/trace.h"
+
 namespace Platform::Internal {
 
 UiLoop& UiLoop::Instance() {
@@ -8,13 +12,17 @@ UiLoop& UiLoop::Instance() {
 }
 
 void UiLoop::BindCurrentThread() {
+  Trace::NameCurrentThread("ui");
   std::lock_guard<std::mutex> lock(mutex_);
   uiThread_ = std::this_thread::get_id();
 }
 
 void UiLoop::Unbind() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  uiThread_ = std::thread::id();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    uiThread_ = std::thread::id();
+  }
+  Trace::NameCurrentThread("");
 }
 
 bool UiLoop::IsUiThread() const {
@@ -41,6 +49,7 @@ bool UiLoop::RunOne() {
   std::function<void()> handler;
   {
     std::lock_guard<std::mutex> lock(mutex_);
+    if (exitRequested_) return false;
     for (auto& entry : queues_) {
       if (entry.second.empty()) continue;
       handler = std::move(entry.second.front());
@@ -58,23 +67,35 @@ bool UiLoop::RunOne() {
 void UiLoop::RunUntilIdle() {
   for (;;) {
     if (RunOne()) continue;
-    JoinFinishedWorkItems();
     std::unique_lock<std::mutex> lock(mutex_);
-    if (QueuesEmpty() && RunningWorkItems() == 0) break;
-    wake_.wait(lock, [&] { return !QueuesEmpty() || RunningWorkItems() == 0; });
+    if (exitRequested_ || (QueuesEmpty() && PendingWorkItems() == 0)) return;
+    wake_.wait(lock, [&] { return exitRequested_ || !QueuesEmpty() || PendingWorkItems() == 0; });
   }
-  JoinAllWorkItems();
+}
+
+bool UiLoop::RunUntil(const std::function<bool()>& done,
+                      std::chrono::steady_clock::time_point deadline) {
+  // Other threads may change what `done` looks at without queueing
+  // anything, so the wait is short.
+  constexpr std::chrono::milliseconds kPoll{5};
+  while (!done()) {
+    if (RunOne()) continue;
+    const auto now = std::chrono::steady_clock::now();
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (exitRequested_ || now >= deadline) break;
+    wake_.wait_until(lock, std::min(deadline, now + kPoll),
+                     [&] { return exitRequested_ || !QueuesEmpty(); });
+  }
+  return done();
 }
 
 void UiLoop::RunUntilExit() {
   for (;;) {
     if (RunOne()) continue;
-    JoinFinishedWorkItems();
     std::unique_lock<std::mutex> lock(mutex_);
-    if (exitRequested_ && QueuesEmpty() && RunningWorkItems() == 0) break;
-    wake_.wait(lock, [&] { return !QueuesEmpty() || (exitRequested_ && RunningWorkItems() == 0); });
+    if (exitRequested_) return;
+    wake_.wait(lock, [&] { return exitRequested_ || !QueuesEmpty(); });
   }
-  JoinAllWorkItems();
 }
 
 void UiLoop::RequestExit() {
@@ -96,13 +117,21 @@ void UiLoop::Wake() {
   wake_.notify_all();
 }
 
-void UiLoop::Reset() {
+std::size_t UiLoop::DropQueued() {
   decltype(queues_) dropped;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     dropped.swap(queues_);
-    exitRequested_ = false;
   }
+  std::size_t count = 0;
+  for (auto& entry : dropped) count += entry.second.size();
+  return count;  // the handlers, and what they hold, go here
+}
+
+void UiLoop::Reset() {
+  DropQueued();
+  std::lock_guard<std::mutex> lock(mutex_);
+  exitRequested_ = false;
 }
 
 }  // namespace Platform::Internal

@@ -1,10 +1,14 @@
 // The UI thread's message loop behind CoreDispatcher (internal to the
 // stand-in). Handlers are queued from any thread and run on the thread bound
 // as the UI thread, highest priority first, first in first out within one
-// priority. After each handler the pending layout is flushed.
+// priority. After each handler the pending layout is flushed. Once the exit
+// is requested the loop runs nothing more; what is still queued waits to be
+// dropped by the application's end.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
+#include <cstddef>
 #include <deque>
 #include <functional>
 #include <map>
@@ -17,22 +21,30 @@ class UiLoop {
  public:
   static UiLoop& Instance();
 
+  // The calling thread becomes the UI thread (named "ui" in the trace).
   void BindCurrentThread();
   void Unbind();
   bool IsUiThread() const;
 
   void Post(int priority, std::function<void()> handler);
-  // Runs one queued handler; false when none was queued.
+  // Runs one queued handler; false when none was queued or the exit is
+  // requested.
   bool RunOne();
-  // Runs handlers until none is queued and no work item is running.
+  // Runs handlers until none is queued and no work item is pending, or
+  // until the exit is requested.
   void RunUntilIdle();
-  // Runs handlers until the exit is requested and nothing is left: every
-  // queued handler has run and every started work item has finished.
+  // Runs handlers, waiting for more, until `done` answers true (checked
+  // after each handler and every few milliseconds), the exit is requested
+  // or `deadline` passes. Returns what `done` answers at the end.
+  bool RunUntil(const std::function<bool()>& done, std::chrono::steady_clock::time_point deadline);
+  // Runs handlers, waiting for more, until the exit is requested.
   void RunUntilExit();
   void RequestExit();
   bool ExitRequested() const;
   // Called when a work item finishes.
   void Wake();
+  // Drops the queued handlers (on the calling thread); returns how many.
+  std::size_t DropQueued();
   // Drops queued handlers and the exit request.
   void Reset();
 
@@ -46,10 +58,15 @@ class UiLoop {
   std::thread::id uiThread_;
 };
 
-// Thread pool bookkeeping (thread_pool.cc).
-int RunningWorkItems();
-void JoinFinishedWorkItems();
-void JoinAllWorkItems();
+// Thread pool bookkeeping (thread_pool.cc): the pool's workers start with
+// the application; at its end the items not yet started are dropped and
+// the running ones finish.
+void StartWorkerPool();
+int PendingWorkItems();
+// Stops the workers; returns how many queued items were dropped unstarted.
+std::size_t ShutDownWorkerPool();
+// Back to the state of a new process (workers start again on demand).
+void ResetWorkerPool();
 
 // Layout (ui_element.cc): reports the elements whose placement changed.
 void FlushLayout();

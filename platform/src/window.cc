@@ -68,6 +68,7 @@ void Window::Reset() {
   }
   previous.reset();
   SizeChanged.Clear();
+  coreWindow_->Closed.Clear();
 }
 
 }  // namespace Windows::UI::Xaml

@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <mutex>
+#include <set>
 #include <thread>
 
 #include "platform/activation_registry.h"
 #include "platform/dispatcher.h"
 #include "platform/thread_pool.h"
+#include "platform/view.h"
+#include "platform/window.h"
 #include "stand_in_test_support.h"
 
 namespace {
@@ -46,31 +51,121 @@ TEST_F(ApplicationModel, FailingActivationIsRecordedAndEndsTheApplication) {
   EXPECT_EQ(recorded[0]["result"], "0x80004002");
 }
 
-TEST_F(ApplicationModel, StartReturnsOnlyAfterPendingWorkHasRun) {
-  // The launch starts a slow work item that hands a result back through the
-  // dispatcher, then exits at once: the hand-back must still run.
-  bool handedBack = false;
-  std::thread::id workThread;
-  const auto uiThread = std::this_thread::get_id();
+TEST_F(ApplicationModel, AfterExitNothingRunsAndTheExitIsTheTracesLastLine) {
+  // The launch starts a work item that hands a result back through the
+  // dispatcher after the exit, queues a handler of its own, then exits.
+  std::atomic<bool> itemStarted{false}, itemFinished{false};
+  bool handedBack = false, queuedRan = false, closed = false;
+  std::string itemThread;
   Platform::StandIn::Activate(Platform::ref_new<LaunchActivatedEventArgs>(u"", nullptr));
   Application::Start([&](auto) {
     auto app = Platform::ref_new<RecordingApp>();
     app->onLaunched = [&, app = app.get()] {
-      auto dispatcher = Windows::UI::Core::CoreWindow::GetForCurrentThread()->Dispatcher();
+      auto window = Windows::UI::Core::CoreWindow::GetForCurrentThread();
+      window->Closed.Add([&](auto, auto) { closed = true; });
+      auto dispatcher = window->Dispatcher();
       Windows::System::Threading::ThreadPool::RunAsync([&, dispatcher](auto) {
-        workThread = std::this_thread::get_id();
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        dispatcher->RunAsync(Windows::UI::Core::CoreDispatcherPriority::Normal, [&] {
-          EXPECT_EQ(std::this_thread::get_id(), uiThread);
-          handedBack = true;
-        });
+        itemThread = Platform::Trace::CurrentThreadName();
+        itemStarted = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        dispatcher->RunAsync(Windows::UI::Core::CoreDispatcherPriority::Normal,
+                             [&] { handedBack = true; });
+        itemFinished = true;
       });
+      dispatcher->RunAsync(Windows::UI::Core::CoreDispatcherPriority::High,
+                           [&] { queuedRan = true; });
+      while (!itemStarted) std::this_thread::yield();
       app->Exit();
+      Platform::Trace::Record("test.afterexit");  // the handler itself runs to its end
     };
   });
-  EXPECT_TRUE(handedBack);
-  EXPECT_NE(workThread, uiThread);
+  EXPECT_TRUE(closed);
+  EXPECT_TRUE(itemFinished) << "the running work item is joined";
+  EXPECT_EQ(itemThread, "pool");
+  EXPECT_FALSE(handedBack);
+  EXPECT_FALSE(queuedRan);
   EXPECT_EQ(Application::Current(), nullptr) << "the application is released when Start returns";
+
+  Platform::Trace::Record("test.late");
+  auto events = Platform::Trace::Events();
+  ASSERT_GE(events.size(), 3u);
+  EXPECT_EQ(events.back()["event"], "application.exit");
+  const auto& dropped = events[events.size() - 2];
+  EXPECT_EQ(dropped["event"], "application.dropped");
+  EXPECT_EQ(dropped["handlers"], 2) << "the queued handler and the hand-back";
+  EXPECT_EQ(dropped["workItems"], 0);
+}
+
+TEST_F(ApplicationModel, EveryTraceLineCarriesItsTimeAndThread) {
+  StartApp();
+  Platform::Trace::Record("on.ui");
+  std::thread([] {
+    Platform::Trace::Record("on.unnamed");
+    Platform::Trace::NameCurrentThread("game");
+    Platform::Trace::Record("on.game");
+    Platform::Trace::Record("handed.on", {{"thread", "delivery"}, {"n", 1}});
+  }).join();
+  std::thread(Platform::Trace::Record, "numbered.thread", Platform::Trace::Event{{"thread", 7}})
+      .join();
+  auto events = Platform::Trace::Events();
+  ASSERT_EQ(events.size(), 5u);
+  std::vector<std::string> threads;
+  double last = 0;
+  for (auto& event : events) {
+    threads.push_back(event["thread"]);
+    ASSERT_TRUE(event["ms"].is_number()) << event;
+    EXPECT_GE(event["ms"].get<double>(), last);
+    last = event["ms"];
+    EXPECT_EQ(event.begin().key(), "event");
+  }
+  EXPECT_EQ(threads, (std::vector<std::string>{"ui", "other", "game", "delivery", "other"}))
+      << "a thread field that is no text names nothing";
+  EXPECT_EQ(events[3]["n"], 1);
+  EXPECT_EQ(Platform::Trace::Format(events[3]).find("\"thread\""),
+            Platform::Trace::Format(events[3]).rfind("\"thread\""))
+      << "one thread member";
+}
+
+TEST_F(ApplicationModel, TheFirstActivationTakesTheFullScreenLaunchModeAsAResize) {
+  using Windows::UI::ViewManagement::ApplicationView;
+  using Windows::UI::ViewManagement::ApplicationViewWindowingMode;
+  auto launch = [] {
+    Platform::StandIn::Activate(Platform::ref_new<LaunchActivatedEventArgs>(u"", nullptr));
+    Platform::StandIn::RunUntilIdle();
+    return Platform::Trace::EventsNamed("window.sizechanged").size();
+  };
+  StartApp();
+  EXPECT_EQ(launch(), 0u) << "the default launch mode keeps the window's size";
+  Platform::StandIn::Reset();
+
+  StartApp();
+  ApplicationView::PreferredLaunchWindowingMode(ApplicationViewWindowingMode::FullScreen);
+  int resized = 0;
+  Windows::UI::Xaml::Window::Current()->SizeChanged.Add([&](auto, auto) { ++resized; });
+  EXPECT_EQ(launch(), 1u);
+  EXPECT_EQ(resized, 1);
+  auto bounds = Windows::UI::Xaml::Window::Current()->Bounds();
+  EXPECT_EQ(bounds.Width, 1920);
+  EXPECT_EQ(bounds.Height, 1080);
+  EXPECT_EQ(launch(), 1u) << "only the first activation";
+}
+
+TEST_F(ApplicationModel, WorkItemsRunOnThePoolsStartedWorkers) {
+  StartApp();
+  std::mutex mutex;
+  std::set<std::thread::id> workers;
+  std::set<std::string> names;
+  for (int i = 0; i < 8; ++i) {
+    Windows::System::Threading::ThreadPool::RunAsync([&](auto) {
+      std::lock_guard<std::mutex> lock(mutex);
+      workers.insert(std::this_thread::get_id());
+      names.insert(Platform::Trace::CurrentThreadName());
+    });
+  }
+  Platform::StandIn::RunUntilIdle();
+  EXPECT_LE(workers.size(), 2u) << "the same workers take item after item";
+  EXPECT_EQ(workers.count(std::this_thread::get_id()), 0u);
+  EXPECT_EQ(names, std::set<std::string>{"pool"});
 }
 
 TEST_F(ApplicationModel, StartRaisesWhenTheCallbackFailsOrCreatesNoApplication) {

@@ -38,6 +38,18 @@ void ChooseKind(ParseState& state, Kind kind, const std::string& source) {
   if (state.activationSource.empty()) state.activationSource = source;
 }
 
+// A whole number of milliseconds from 0 to a minute, in decimal digits.
+std::chrono::milliseconds Milliseconds(const char* option, const std::string& text) {
+  constexpr long kLongest = 60000;
+  const bool digits = !text.empty() && text.size() <= 5 &&
+                      text.find_first_not_of("0123456789") == std::string::npos;
+  if (!digits || std::stol(text) > kLongest) {
+    throw UsageError(std::string(option) + " needs a whole number of milliseconds from 0 to " +
+                     std::to_string(kLongest) + ", not \"" + text + "\"");
+  }
+  return std::chrono::milliseconds(std::stol(text));
+}
+
 // Every option of the program; adding one is one row here.
 const Option kOptions[] = {
     {"--package", nullptr, Takes::OneValue, "DIR", false,
@@ -46,6 +58,16 @@ const Option kOptions[] = {
     {"--collector", nullptr, Takes::OneValue, "URL", false,
      [](ParseState& state, const auto& values) { state.line.collectorUrl = values[0]; },
      "also send the game's analytics requests to URL\n(an http or https address)"},
+    {"--startup-ms", nullptr, Takes::OneValue, "N", false,
+     [](ParseState& state, const auto& values) {
+       state.line.startupTime = Milliseconds("--startup-ms", values[0]);
+     },
+     "the player's start-up time before the game's first\nframe, 0 to 60000 ms (default: 400)"},
+    {"--frame-ms", nullptr, Takes::OneValue, "N", false,
+     [](ParseState& state, const auto& values) {
+       state.line.framePeriod = Milliseconds("--frame-ms", values[0]);
+     },
+     "the game's frame period, 0 to 60000 ms\n(default: 16)"},
     {"--protocol", nullptr, Takes::OneValue, "URI", false,
      [](ParseState& state, const auto& values) {
        ChooseKind(state, Kind::Protocol, "--protocol");

@@ -21,6 +21,7 @@
 // an option other than --file twice.
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -41,9 +42,12 @@ struct CommandLine {
 
   Action action = Action::Run;
   std::optional<std::string> packageFolder;
-  // The address the game sends its analytics requests to (see
-  // EnginePlayer::EngineOptions).
+  // The address the game sends its analytics requests to, the player's
+  // start-up time and the game's frame period (see
+  // EnginePlayer::EngineOptions); unset: the engine's defaults.
   std::optional<std::string> collectorUrl;
+  std::optional<std::chrono::milliseconds> startupTime;
+  std::optional<std::chrono::milliseconds> framePeriod;
   // --query-exports CLASSID: no application; the program's exports are
   // called as the runtime would call them and their answers printed.
   std::string exportQuery;

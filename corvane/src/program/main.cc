@@ -5,8 +5,9 @@
 // folder) or the activation fails, 2 for a usage error (an unknown option, a
 // missing or invalid value such as a --protocol text that is no absolute URI
 // or a --collector address the engine refuses, two activation kinds). The
-// --collector address goes to the engine as an engine option; the game in
-// GameAssembly does the sending.
+// --collector address and the player's timing (--startup-ms, --frame-ms) go
+// to the engine as engine options; the game in GameAssembly does the
+// sending.
 #include <unistd.h>
 
 #include <cstdio>
@@ -49,8 +50,12 @@ void EnterPackageFolder(const std::string& folder) {
 // The engine refuses an unusable collector address with its reason: a
 // usage error of --collector.
 void ApplyEngineOptions(const Corvane::CommandLine& line) {
+  EnginePlayer::EngineOptions engine;
+  engine.collectorUrl = line.collectorUrl.value_or("");
+  engine.startupTime = line.startupTime.value_or(engine.startupTime);
+  engine.framePeriod = line.framePeriod.value_or(engine.framePeriod);
   try {
-    EnginePlayer::ApplyEngineOptions({line.collectorUrl.value_or("")});
+    EnginePlayer::ApplyEngineOptions(engine);
   } catch (const std::invalid_argument& refused) {
     throw Corvane::UsageError(std::string("--collector: ") + refused.what());
   }

@@ -2,8 +2,8 @@
 // splash screen's elements (named in MainPage.xaml) are reported under
 // their own events: "splash.image" for the placement of splashImage,
 // "splash.background" for the brush of splashContainer and "splash.removed"
-// when splashContainer leaves its panel. Every other event is printed as
-// recorded.
+// when splashContainer leaves its panel, each with the recorded "ms" and
+// "thread". Every other event is printed as recorded.
 #pragma once
 
 #include <string>

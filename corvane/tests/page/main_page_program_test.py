@@ -1,10 +1,15 @@
 #!/usr/bin/env python3
-"""Runs corvane on a package and checks the extended splash screen in its trace.
+"""Runs corvane on a package and checks the extended splash screen in its trace,
+as a player would see it.
 
 usage: main_page_program_test.py CORVANE CASE [PACKAGE]
 
-sample:      the splash colour, the image placement and the removal; the
-             colour line is there on every run.
+sample:      in every run the splash image is placed, painted in the manifest's
+             colour, moved when the window goes full screen, and removed at
+             least the start-up time after it was placed; the colour and the
+             removal happen on the UI thread, the titles on the game thread;
+             nothing follows application.exit. A run without a start-up time
+             still ends cleanly.
 no-color:    PACKAGE's manifest declares no colour: no splash.background line.
 bad-markup:  a copy of PACKAGE with broken or missing markup: a clear message
              and a non-zero status, never a crash."""
@@ -15,8 +20,10 @@ import subprocess
 import sys
 import tempfile
 
-IMAGE = {"event": "splash.image", "x": 330.0, "y": 210.0, "width": 620.0, "height": 300.0}
-REMOVED = {"event": "splash.removed"}
+PLACED = {"x": 330.0, "y": 210.0, "width": 620.0, "height": 300.0}  # in the 1280x720 window
+FULL_SCREEN = {"width": 1920.0, "height": 1080.0}
+MOVED = {"x": 650.0, "y": 390.0, "width": 620.0, "height": 300.0}
+COLOR = "#FF1E3A5F"
 
 
 def run(corvane, *arguments):
@@ -24,29 +31,92 @@ def run(corvane, *arguments):
     return result.returncode, result.stdout.decode("utf-8"), result.stderr.decode("utf-8", "replace")
 
 
-def splash_events(corvane, *arguments):
+def trace(corvane, *arguments):
     status, stdout, stderr = run(corvane, *arguments)
     if status != 0:
-        sys.exit(f"status {status}: {stderr}")
+        sys.exit(f"{arguments}: status {status}: {stderr}")
     events = [json.loads(line) for line in stdout.splitlines()]
-    return [event for event in events if event["event"].startswith("splash.")]
+    if not events or events[-1]["event"] != "application.exit":
+        sys.exit(f"{arguments}: application.exit is not the last line: {events[-3:]}")
+    return events
+
+
+def named(events, name):
+    return [event for event in events if event["event"] == name]
+
+
+def fields(event, *keys):
+    return {key: event[key] for key in keys}
+
+
+def fail(arguments, message, events):
+    splash = [event for event in events if event["event"].startswith(("splash.", "window.size"))]
+    sys.exit(f"{arguments}: {message}: {splash}")
+
+
+def check_placement(arguments, events):
+    """The image is placed, then moved where the splash screen reports it once
+    the window has taken the display's size."""
+    images = named(events, "splash.image")
+    resizes = named(events, "window.sizechanged")
+    if len(images) != 2 or len(resizes) != 1:
+        fail(arguments, "expected two placements around one resize", events)
+    if fields(images[0], *PLACED) != PLACED or fields(images[1], *MOVED) != MOVED:
+        fail(arguments, "wrong image places", events)
+    if fields(resizes[0], *FULL_SCREEN) != FULL_SCREEN:
+        fail(arguments, "the window did not go full screen", events)
+    if not events.index(images[0]) < events.index(resizes[0]) < events.index(images[1]):
+        fail(arguments, "the image did not move after the resize", events)
+    return images[0]
+
+
+def check_threads(arguments, events):
+    for name, thread in [("splash.background", "ui"), ("splash.removed", "ui"),
+                         ("window.title", "game")]:
+        if {event["thread"] for event in named(events, name)} - {thread}:
+            fail(arguments, f"{name} off the {thread} thread", events)
+    if len(named(events, "window.title")) != 2:
+        fail(arguments, "expected the game's two titles", events)
 
 
 def check_sample(corvane, runs=5):
-    for _ in range(runs):
-        events = splash_events(corvane)
-        colours = [event for event in events if event["event"] == "splash.background"]
-        if colours != [{"event": "splash.background", "color": "#FF1E3A5F"}]:
-            sys.exit(f"expected one colour line #FF1E3A5F: {events}")
-        others = [event for event in events if event["event"] != "splash.background"]
-        if others != [IMAGE, REMOVED]:
-            sys.exit(f"expected the image placement, then the removal: {events}")
+    for startup in ["400", "150"]:
+        arguments = [] if startup == "400" else ["--startup-ms", startup]
+        for _ in range(runs):
+            events = trace(corvane, *arguments)
+            placed = check_placement(arguments, events)
+            colours = named(events, "splash.background")
+            removed = named(events, "splash.removed")
+            if [event["color"] for event in colours] != [COLOR] or len(removed) != 1:
+                fail(arguments, f"expected one colour line {COLOR} and one removal", events)
+            if not events.index(placed) < events.index(colours[0]) < events.index(removed[0]):
+                fail(arguments, "expected placing, painting, removing in this order", events)
+            # Compared in whole tenths, the trace's resolution.
+            if round(removed[0]["ms"] * 10) - round(placed["ms"] * 10) < int(startup) * 10:
+                fail(arguments, f"the splash went before {startup} ms", events)
+            check_threads(arguments, events)
+
+
+def check_no_startup(corvane):
+    """Rendering may start before the colour arrives: the colour then paints
+    the removed container, and the run still ends cleanly."""
+    arguments = ["--startup-ms", "0", "--frame-ms", "1"]
+    for _ in range(5):
+        events = trace(corvane, *arguments)
+        check_placement(arguments, events)
+        if len(named(events, "splash.removed")) != 1 or named(events, "activation.failed"):
+            fail(arguments, "expected one removal and no failure", events)
+        if [event["color"] for event in named(events, "splash.background")] not in ([COLOR], []):
+            fail(arguments, "the colour was applied more than once or wrongly", events)
+        check_threads(arguments, events)
 
 
 def check_no_color(corvane, package):
-    events = splash_events(corvane, "--package", package)
-    if events != [IMAGE, REMOVED]:
-        sys.exit(f"expected the image placement and the removal, no colour: {events}")
+    arguments = ["--package", package, "--startup-ms", "50"]
+    events = trace(corvane, *arguments)
+    check_placement(arguments, events)
+    if named(events, "splash.background") or len(named(events, "splash.removed")) != 1:
+        fail(arguments, "expected the removal and no colour", events)
 
 
 def check_bad_markup(corvane, package):
@@ -76,6 +146,7 @@ def main():
     corvane, case = sys.argv[1], sys.argv[2]
     if case == "sample":
         check_sample(corvane)
+        check_no_startup(corvane)
     elif case == "no-color":
         check_no_color(corvane, sys.argv[3])
     elif case == "bad-markup":

@@ -110,7 +110,7 @@ TEST_F(MainPageTest, MarkupIsLoadedOnceAndAFailedLoadIsNotRetried) {
   EXPECT_EQ(failing->RenderPanel(), nullptr);
 }
 
-TEST_F(MainPageTest, ConstructionHandsOverPanelAndWindowAndPlacesTheImageFromTheSplashScreen) {
+TEST_F(MainPageTest, ConstructionHandsOverPanelAndWindowAndPlacesTheImageWhereTheSplashScreenIs) {
   auto page = LaunchPage();
   ASSERT_NE(page, nullptr);
   auto player = AppCallbacks::CurrentPlayer();
@@ -128,19 +128,26 @@ TEST_F(MainPageTest, ConstructionHandsOverPanelAndWindowAndPlacesTheImageFromThe
   EXPECT_NE(page->RenderingStartedToken().Value, 0);
   EXPECT_NE(page->SizeChangedToken().Value, 0);
 
-  // 620x300 centred in the 1280x720 window; offsets boxed single-precision.
+  // 620x300 centred in the 1280x720 window, then in the 1920x1080 one when
+  // the full-screen launch takes effect; offsets boxed single-precision.
   auto image = page->SplashImage();
-  EXPECT_EQ(PlacementOf(image), (std::vector<double>{330, 210, 620, 300}));
+  EXPECT_EQ(PlacementOf(image), (std::vector<double>{650, 390, 620, 300}));
   for (auto property : {Canvas::LeftProperty(), Canvas::TopProperty()}) {
     auto boxed = image->GetValue(property);
     ASSERT_NE(Platform::try_cast<Windows::Foundation::IReference<float>>(boxed), nullptr);
     EXPECT_EQ(boxed->GetRuntimeClassName(), u"Windows.Foundation.IReference`1<Single>");
   }
   auto arranged = Platform::Trace::EventsNamed("element.arranged");
-  ASSERT_EQ(arranged.size(), 1u);
+  ASSERT_EQ(arranged.size(), 2u);
   EXPECT_EQ(arranged[0]["element"], "splashImage");
   EXPECT_EQ(arranged[0]["x"], 330.0);
   EXPECT_EQ(arranged[0]["height"], 300.0);
+  EXPECT_EQ(arranged[1]["x"], 650.0);
+  EXPECT_EQ(arranged[1]["y"], 390.0);
+  names = EventNames();
+  const auto resized = std::find(names.begin(), names.end(), "window.sizechanged");
+  EXPECT_TRUE(std::find(names.begin(), names.end(), "element.arranged") < resized &&
+              resized < std::find(names.rbegin(), names.rend(), "element.arranged").base());
 }
 
 TEST_F(MainPageTest, SizeChangesMoveTheImageUntilRenderingStartsAndASecondStartRemovesNothing) {

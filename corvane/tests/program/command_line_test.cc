@@ -40,6 +40,8 @@ std::string Describe(const CommandLine& line) {
   }
   if (line.packageFolder) text += " package=" + *line.packageFolder;
   if (line.collectorUrl) text += " collector=" + *line.collectorUrl;
+  if (line.startupTime) text += " startup=" + std::to_string(line.startupTime->count());
+  if (line.framePeriod) text += " frame=" + std::to_string(line.framePeriod->count());
   return text;
 }
 
@@ -66,6 +68,9 @@ TEST(CommandLine, OptionsAreRecognisedAnywhereBeforeTheEndOfOptions) {
       {{"--file"}, "file[]"},
       {{"--file", "--"}, "file[]"},
       {{"--share-target", "--collector", "u"}, "share-target collector=u"},
+      {{"--startup-ms", "0", "-level", "--frame-ms", "60000"},
+       "launch[-level] startup=0 frame=60000"},
+      {{"--frame-ms", "007"}, "launch[] frame=7"},
       {{"--query-exports", ""}, "query-exports[]"},
       {{"--package", "p", "--query-exports", "Corvane.MainPage"},
        "query-exports[Corvane.MainPage] package=p"},
@@ -90,6 +95,13 @@ TEST(CommandLine, UsageErrorsNameTheWordAtFault) {
       {{"--protocol"}, "--protocol needs URI"},
       {{"--query-exports"}, "--query-exports needs CLASSID"},
       {{"--package", "a", "--package", "b"}, "--package given twice"},
+      {{"--startup-ms"}, "--startup-ms needs N"},
+      {{"--startup-ms", "-1"}, "--startup-ms needs a whole number of milliseconds"},
+      {{"--startup-ms", "1.5"}, "from 0 to 60000, not \"1.5\""},
+      {{"--frame-ms", "60001"}, "--frame-ms needs a whole number"},
+      {{"--frame-ms", "99999999999999999999"}, "--frame-ms needs a whole number"},
+      {{"--frame-ms", ""}, "--frame-ms needs a whole number"},
+      {{"--frame-ms", "1", "--frame-ms", "2"}, "--frame-ms given twice"},
       {{"--protocol", "a:b", "c"},
        "launch argument \"c\" cannot be combined with --protocol: one activation per run"},
       {{"-level", "--protocol", "a:b"},
@@ -137,13 +149,16 @@ TEST(CommandLine, MakesTheActivationWithASplashScreen) {
 TEST(TraceOutput, SplashElementsAreReportedUnderTheirOwnEvents) {
   using Event = Platform::Trace::Event;
   auto image = Corvane::PresentTraceEvent(Event{{"event", "element.arranged"},
+                                                {"ms", 1.5},
+                                                {"thread", "ui"},
                                                 {"element", "splashImage"},
                                                 {"x", 330.0},
                                                 {"y", 210.0},
                                                 {"width", 620.0},
                                                 {"height", 300.0}});
-  EXPECT_EQ(Platform::Trace::Format(image),
-            R"({"event":"splash.image","x":330.0,"y":210.0,"width":620.0,"height":300.0})");
+  EXPECT_EQ(
+      Platform::Trace::Format(image),
+      R"({"event":"splash.image","ms":1.5,"thread":"ui","x":330.0,"y":210.0,"width":620.0,"height":300.0})");
   auto color = Corvane::PresentTraceEvent(
       Event{{"event", "panel.background"}, {"element", "splashContainer"}, {"color", "#FF202020"}});
   EXPECT_EQ(Platform::Trace::Format(color), R"({"event":"splash.background","color":"#FF202020"})");

@@ -3,9 +3,12 @@
 
 usage: corvane_program_test.py CORVANE CASE [VERSION]
 
-Every stdout line must be one JSON object; the expected events must appear
-in this order (other events may come between them). Failures must end with
-their exit status and message, and --help and --version start nothing."""
+Every stdout line must be one JSON object with "event", "ms" (a number, never
+smaller than the line before) and "thread" (one of the trace's thread names),
+and "application.exit" must be the last line. The expected events must appear
+in this order (other events may come between them); their time and thread are
+not compared. Failures must end with their exit status and message, and
+--help and --version start nothing."""
 import json
 import os
 import subprocess
@@ -47,6 +50,7 @@ FAILURES = {
     "missing-package": (["--package", "/nonexistent/package"], 1, "package folder not found"),
     "bad-uri": (["--protocol", "not a uri"], 2, "not an absolute URI"),
     "usage": (["--protocol"], 2, "--protocol needs URI"),
+    "bad-startup-time": (["--startup-ms", "1.5"], 2, "--startup-ms needs"),
     "unknown-option": (["-level", "5", "--levle"], 2, "unknown option --levle"),
     "two-activations": (["-level", "--file", "a"], 2, "one activation per run"),
 }
@@ -58,6 +62,29 @@ def check_starts_nothing(corvane, arguments, expected_stdout):
     if result.returncode != 0 or result.stderr or not expected_stdout(stdout):
         sys.exit(f"{arguments}: status {result.returncode}, stdout {stdout!r}, "
                  f"stderr {result.stderr!r}")
+
+
+THREADS = {"ui", "game", "pool", "delivery", "main"}
+
+
+def trace_shape_errors(events):
+    errors = []
+    last = 0
+    for event in events:
+        ms = event.get("ms")
+        if not isinstance(ms, (int, float)) or isinstance(ms, bool) or ms < last:
+            errors.append(f"bad or decreasing ms: {event}")
+        else:
+            last = ms
+        if event.get("thread") not in THREADS:
+            errors.append(f"bad thread: {event}")
+    if not events or events[-1]["event"] != "application.exit":
+        errors.append("application.exit is not the last line")
+    return errors
+
+
+def without_stamps(event):
+    return {key: value for key, value in event.items() if key not in ("ms", "thread")}
 
 
 def is_subsequence(expected, events):
@@ -89,7 +116,10 @@ def main():
     if result.returncode != 0:
         sys.exit(f"status {result.returncode}: {result.stderr.decode('utf-8', 'replace')}")
     events = [json.loads(line) for line in result.stdout.decode("utf-8").splitlines()]
-    if not is_subsequence(expected, events):
+    errors = trace_shape_errors(events)
+    if errors:
+        sys.exit("\n".join(errors))
+    if not is_subsequence(expected, [without_stamps(event) for event in events]):
         sys.exit("missing expected events:\n" + "\n".join(json.dumps(e, ensure_ascii=False) for e in events))
 
 

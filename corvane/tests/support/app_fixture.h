@@ -73,8 +73,8 @@ class AppFixture : public ::testing::Test {
   }
   void TearDown() override {
     Corvane::GameAssembly().SetHeaderUpdateCallback = savedRegistration_;
+    Platform::StandIn::Reset();  // stops the game thread before the hold is lifted
     EnginePlayer::AppCallbacks::HoldRendering(false);
-    Platform::StandIn::Reset();
   }
 
   // Makes the calling thread the UI thread and creates the application,

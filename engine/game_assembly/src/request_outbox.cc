@@ -26,8 +26,9 @@ Delivery::SenderOptions GameSenderOptions(const std::string& collectorUrl) {
 RequestOutbox::RequestOutbox(const std::string& collectorUrl) {
   if (collectorUrl.empty()) return;
   sender = std::make_unique<Delivery::RequestSender>(
-      GameSenderOptions(collectorUrl),
-      [](const Delivery::DeliveryOutcome& outcome) { Trace(Delivery::OutcomeTraceLine(outcome)); });
+      GameSenderOptions(collectorUrl), [](const Delivery::DeliveryOutcome& outcome) {
+        TraceFromThread(Delivery::OutcomeTraceLine(outcome), "delivery");
+      });
 }
 
 RequestOutbox::~RequestOutbox() = default;

@@ -51,7 +51,7 @@ void SampleGame::PlaySessionFrame() {
   }
 }
 
-// Waits at most one frame's time per frame, so the UI stays responsive.
+// Waits at most one frame's time per frame, so the frames keep their pace.
 void SampleGame::WaitForDelivery() {
   if (outbox_->Delivered(kFrameWait) || std::chrono::steady_clock::now() >= quitDeadline_) {
     outbox_.reset();

@@ -1,18 +1,17 @@
 #include "engine_player/app_callbacks.h"
 
+#include <cstdio>
 #include <mutex>
 
-#include "game_assembly.h"
+#include "configured_options.h"
+#include "game_thread.h"
 #include "platform/activation_registry.h"
 #include "platform/application.h"
-#include "platform/stand_in.h"
 #include "platform/strings.h"
 #include "platform/trace.h"
 
 namespace EnginePlayer {
 namespace {
-
-std::atomic<bool> renderingHeld{false};
 
 struct Current {
   std::mutex mutex;
@@ -30,29 +29,14 @@ std::string ResultText(HRESULT result) {
   return text;
 }
 
-// The game's trace lines join the platform trace, which keeps lines from
-// the game's threads whole and in order. A line that is not a JSON object
-// with an "event" name is kept as text.
-void RecordGameTrace(const char* line) {
-  try {
-    auto event =
-        Platform::Trace::Event::parse(line ? line : "", nullptr, /*allow_exceptions=*/false);
-    auto name = event.find("event");
-    if (name == event.end() || !name->is_string()) {
-      Platform::Trace::Record("game.trace", {{"text", line ? line : ""}});
-      return;
-    }
-    const std::string eventName = *name;
-    event.erase(name);
-    Platform::Trace::Record(eventName, event);
-  } catch (...) {
-    // The game's thread must not see the trace's trouble.
-  }
-}
-
 }  // namespace
 
 AppCallbacks::AppCallbacks() { Platform::Trace::Record("player.created"); }
+
+AppCallbacks::~AppCallbacks() {
+  StopGame();
+  if (coreWindow_) coreWindow_->Closed.Remove(closedToken_);
+}
 
 void AppCallbacks::FinishConstruction() {
   std::lock_guard<std::mutex> lock(TheCurrent().mutex);
@@ -84,54 +68,52 @@ void AppCallbacks::AttachRenderPanel(
 }
 
 void AppCallbacks::AttachCoreWindow(const std::shared_ptr<Windows::UI::Core::CoreWindow>& window) {
+  if (coreWindow_) coreWindow_->Closed.Remove(closedToken_);
   coreWindow_ = window;
+  closedToken_ = {};
+  if (window) {
+    std::weak_ptr<AppCallbacks> weak = Platform::WeakFrom(this);
+    closedToken_ = window->Closed.Add([weak](auto, auto) {
+      if (auto player = weak.lock()) player->StopGame();
+    });
+  }
   Platform::Trace::Record("player.windowattached");
 }
 
 void AppCallbacks::CompletePlayerAttach() {
   ready_ = true;
   Platform::Trace::Record("player.attachcompleted");
-  if (!rendering_) ScheduleFrame();
-}
-
-void AppCallbacks::HoldRendering(bool held) {
-  renderingHeld = held;
-  auto player = CurrentPlayer();
-  if (!held && player && player->ready_ && !player->rendering_) player->ScheduleFrame();
-}
-
-void AppCallbacks::ScheduleFrame() {
-  if (renderingHeld) return;
+  if (game_) return;
   auto window = coreWindow_ ? coreWindow_ : Windows::UI::Core::CoreWindow::GetForCurrentThread();
   if (!window) return;
-  rendering_ = true;
   std::weak_ptr<AppCallbacks> weak = Platform::WeakFrom(this);
-  window->Dispatcher()->RunAsync(Windows::UI::Core::CoreDispatcherPriority::Normal, [weak] {
-    if (auto player = weak.lock()) player->RenderFrame();
-  });
+  game_ = std::make_unique<GameThread>(ConfiguredOptions(), window->Dispatcher(),
+                                       GameThread::UiHandlers{[weak] {
+                                                                if (auto player = weak.lock())
+                                                                  player->OnFirstFrameDrawn();
+                                                              },
+                                                              [weak] {
+                                                                if (auto player = weak.lock())
+                                                                  player->OnGameQuit();
+                                                              }});
 }
 
-void AppCallbacks::RenderFrame() {
-  if (renderingHeld || Platform::StandIn::ExitRequested()) {
-    rendering_ = false;
-    return;
-  }
-  if (frames_ == 0) {
-    GameAssembly_SetTraceSink(&RecordGameTrace);
-    GameAssembly_StartGame();
-  }
-  const bool quit = GameAssembly_RunFrame() != 0;
-  if (++frames_ == 1) {
-    const HRESULT result = renderingStarted_.Raise();
-    Platform::Trace::Record("player.renderingstarted", {{"result", ResultText(result)}});
-  }
-  if (quit) {
-    rendering_ = false;
-    Platform::Trace::Record("player.gamequit");
-    if (auto application = Windows::UI::Xaml::Application::Current()) application->Exit();
-    return;
-  }
-  ScheduleFrame();
+void AppCallbacks::HoldRendering(bool held) { GameThread::Hold(held); }
+
+unsigned AppCallbacks::FramesRendered() const { return game_ ? game_->FramesPlayed() : 0; }
+
+void AppCallbacks::OnFirstFrameDrawn() {
+  const HRESULT result = renderingStarted_.Raise();
+  Platform::Trace::Record("player.renderingstarted", {{"result", ResultText(result)}});
+}
+
+void AppCallbacks::OnGameQuit() {
+  Platform::Trace::Record("player.gamequit");
+  if (auto application = Windows::UI::Xaml::Application::Current()) application->Exit();
+}
+
+void AppCallbacks::StopGame() {
+  if (game_) game_->Stop();
 }
 
 void RegisterAppCallbacks() {

@@ -1,16 +1,40 @@
 #include "engine_player/engine_options.h"
 
+#include <mutex>
 #include <stdexcept>
 
+#include "configured_options.h"
 #include "game_assembly.h"
 
 namespace EnginePlayer {
+namespace {
+
+struct Configured {
+  std::mutex mutex;
+  EngineOptions options;
+};
+
+Configured& TheConfigured() {
+  static Configured configured;
+  return configured;
+}
+
+}  // namespace
 
 void ApplyEngineOptions(const EngineOptions& options) {
+  if (options.startupTime.count() < 0) throw std::invalid_argument("negative start-up time");
+  if (options.framePeriod.count() < 0) throw std::invalid_argument("negative frame period");
   char reason[512] = "";
   if (!GameAssembly_SetCollector(options.collectorUrl.c_str(), reason, sizeof reason)) {
     throw std::invalid_argument(reason);
   }
+  std::lock_guard<std::mutex> lock(TheConfigured().mutex);
+  TheConfigured().options = options;
+}
+
+EngineOptions ConfiguredOptions() {
+  std::lock_guard<std::mutex> lock(TheConfigured().mutex);
+  return TheConfigured().options;
 }
 
 }  // namespace EnginePlayer

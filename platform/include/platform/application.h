@@ -28,11 +28,15 @@ using ApplicationInitializationCallback =
 // boundary that turns an exception into the override's failure result.
 class Application : public virtual Platform::Object {
  public:
-  // The calling thread becomes the UI thread: runs `callback`, which must
-  // create the application object, then the dispatcher loop until Exit has
-  // been called and every queued handler and started work item has run.
-  // A failure of the callback (or a callback creating no application) is
-  // raised to the caller.
+  // The calling thread becomes the UI thread and the thread pool's workers
+  // start: runs `callback`, which must create the application object, then
+  // the dispatcher loop until Exit is called. Then the application ends:
+  // the core window's Closed event is raised, the work items already
+  // running finish (what they hand back to the dispatcher never runs), the
+  // application is released, the handlers still queued are dropped and
+  // counted ("application.dropped"), and "application.exit" is the trace's
+  // last line. A failure of the callback (or a callback creating no
+  // application) is raised to the caller.
   static void Start(ApplicationInitializationCallback callback);
   static std::shared_ptr<Application> Current();
 
@@ -46,8 +50,8 @@ class Application : public virtual Platform::Object {
                             Controls::Primitives::ComponentResourceLocation location =
                                 Controls::Primitives::ComponentResourceLocation::Application);
 
-  // Ends the application once the pending work has run (recorded as
-  // "application.exit").
+  // Ends the application: the dispatcher runs no handler after the one
+  // that calls Exit (see Start).
   void Exit();
 
   // Run by Platform::ref_new: registers this object as Application::Current.

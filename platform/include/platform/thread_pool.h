@@ -12,8 +12,11 @@ using WorkItemHandler = std::function<void(std::shared_ptr<Windows::Foundation::
 
 class ThreadPool {
  public:
-  // Runs the work item on a pool thread (never the caller's), inside the
-  // delegate boundary; the returned action may be dropped at once.
+  // Queues the work item for one of the pool's worker threads (started with
+  // the application, never the caller's thread), where it runs inside the
+  // delegate boundary; the returned action may be dropped at once. Once the
+  // application has ended, items not yet started never run (their action
+  // stays Started) and no new item is taken.
   static std::shared_ptr<Windows::Foundation::IAsyncAction> RunAsync(WorkItemHandler handler);
 };
 

@@ -46,7 +46,7 @@ class Window : public virtual Platform::Object {
   // raises SizeChanged.
   void Resize(float width, float height);
   // Stand-in: back to the state of a new process (no content, default size,
-  // no size handlers).
+  // no size or closed handlers).
   void Reset();
 
  private:

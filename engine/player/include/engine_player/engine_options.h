@@ -1,6 +1,7 @@
 // Options the host program gives the engine before the application starts.
 #pragma once
 
+#include <chrono>
 #include <string>
 
 namespace EnginePlayer {
@@ -9,10 +10,18 @@ struct EngineOptions {
   // The collector the game sends its analytics requests to (an http or
   // https base address); empty: the requests are only traced.
   std::string collectorUrl;
+  // The player's start-up: from the window being shown to the game's first
+  // frame, whose drawing raises rendering-started.
+  std::chrono::milliseconds startupTime{400};
+  // The pace of the game's frames: one frame starts every period (0: each
+  // frame right after the one before).
+  std::chrono::milliseconds framePeriod{16};
 };
 
-// Hands the options to the game in GameAssembly. Throws
-// std::invalid_argument, with the game's reason, for an option it refuses.
+// Hands the collector to the game in GameAssembly and keeps the timing for
+// the players that start from then on. Throws std::invalid_argument, with
+// the reason, for an option the game refuses or a negative time; nothing is
+// applied then.
 void ApplyEngineOptions(const EngineOptions& options);
 
 }  // namespace EnginePlayer
