@@ -1,4 +1,5 @@
-// Ostrel.cs - C# binding of libostrel.so, the Ostrel analytics client library.
+// Ostrel.cs - C# binding of Ostrel, the analytics client library (libostrel.so,
+// ostrel.dll on Windows).
 //
 // One DllImport per export of ostrel.h, under the export's own name, so game
 // code reads like the C interface:
@@ -20,14 +21,15 @@
 // The library copies each argument during the call.
 //
 // Texts out: Tavi_Get_Version and Tavi_Zel_GetMessage return a new array that
-// the library allocated with malloc and that the caller owns. They are
+// the caller owns, allocated with what the platform's marshaller releases
+// with: malloc on Linux and macOS, CoTaskMemAlloc on Windows. They are
 // declared as returning string with LPUTF8Str: the runtime decodes the UTF-8
 // bytes into a managed string and then releases the native array itself
 // (Mono with g_free, .NET on Linux and macOS with free, both the C heap's
-// free), so the caller never sees or frees a pointer. This was chosen over
-// returning IntPtr and calling free by hand because it cannot leak or
-// double-free, and Mono (6.8) was checked to decode UTF-8 and release the
-// array on return.
+// free; .NET on Windows with CoTaskMemFree), so the caller never sees or
+// frees a pointer. This was chosen over returning IntPtr and freeing by hand
+// because it cannot leak or double-free, and Mono (6.8) was checked to decode
+// UTF-8 and release the array on return.
 //
 // Threads: the library takes no locks. Call every function from one thread
 // (the game's main thread), or serialise the calls.

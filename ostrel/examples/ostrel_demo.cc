@@ -1,11 +1,25 @@
 // Plays a short analytics session through Ostrel's exports, the way a game
 // does, and prints every queued request text on its own line.
 #include <cstdio>
+
+#if defined(_WIN32)
+#include <objbase.h>
+#else
 #include <cstdlib>
+#endif
 
 #include "ostrel.h"
 
 namespace {
+
+// Returned texts are released as ostrel.h says for the platform.
+void ReleaseText(char* text) {
+#if defined(_WIN32)
+  CoTaskMemFree(text);
+#else
+  std::free(text);
+#endif
+}
 
 // Takes every waiting request; a real game would send each one over HTTP.
 void PrintQueuedRequests() {
@@ -13,7 +27,7 @@ void PrintQueuedRequests() {
     char* message = Tavi_Zel_GetMessage();
     if (message == nullptr) return;
     std::puts(message);
-    std::free(message);
+    ReleaseText(message);
   }
 }
 
@@ -22,7 +36,7 @@ void PrintQueuedRequests() {
 int main() {
   char* version = Tavi_Get_Version();
   std::fprintf(stderr, "Ostrel %s\n", version != nullptr ? version : "?");
-  std::free(version);
+  ReleaseText(version);
 
   Tavi_Init("demo-project");
   Tavi_SetUser("player-0042");

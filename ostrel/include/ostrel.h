@@ -20,8 +20,10 @@
  *   Exit and unload never destroy the library's state: every function
  *   called from an atexit handler or a static object's destructor behaves
  *   as during the run (Tavi_Destroy there records "_session.stop", and its
- *   request can be taken), and a library unloaded with dlclose keeps its
- *   session, buffered events and queued requests for the next dlopen.
+ *   request can be taken), and a library unloaded with dlclose (FreeLibrary
+ *   on Windows) keeps its session, buffered events and queued requests for
+ *   the next dlopen (LoadLibrary). Loading and unloading run none of the
+ *   library's code.
  *
  *   Calls made while the library is not initialised (before Tavi_Init, after
  *   Tavi_Destroy, or after a Tavi_Init with an empty project identifier) are
@@ -50,9 +52,13 @@
  *   written as U+FFFD in the uploads.
  *
  *   Texts returned by Tavi_Get_Version and Tavi_Zel_GetMessage are new
- *   arrays allocated with malloc; the caller owns them and releases them with
- *   free(). (The .NET marshaller does exactly this for a returned string.)
- *   They are NULL only when memory runs out; a message is then left queued.
+ *   arrays that the caller owns, allocated with the allocator the platform's
+ *   .NET marshaller releases a returned string with:
+ *     - Windows (ostrel.dll): CoTaskMemAlloc; release with CoTaskMemFree()
+ *       (objbase.h, link ole32);
+ *     - elsewhere (libostrel.so): malloc; release with free().
+ *   A C# caller lets the marshaller release them. They are NULL only when
+ *   memory runs out; a message is then left queued.
  *
  * Threads
  *   The library creates no threads and takes no locks. Call every function
@@ -68,8 +74,15 @@
 
 #include <stdint.h>
 
+/* ostrel.dll exports the functions and its users import them; OSTREL_BUILDING
+ * is defined only while the library itself is compiled. On ELF the library's
+ * symbols are hidden by default and these nineteen made visible. */
 #if defined(_WIN32)
+#if defined(OSTREL_BUILDING)
 #define OSTREL_API __declspec(dllexport)
+#else
+#define OSTREL_API __declspec(dllimport)
+#endif
 #else
 #define OSTREL_API __attribute__((visibility("default")))
 #endif
@@ -95,7 +108,7 @@ OSTREL_API void Tavi_Init(const char* projectId);
 OSTREL_API void Tavi_Update(void);
 
 /* Returns the library version "2.0.1". Works in any state.
- * Ownership: new malloc'd array, release with free(). */
+ * Ownership: a new text, released as described under Texts above. */
 OSTREL_API char* Tavi_Get_Version(void);
 
 /* Records "_session.stop", flushes everything buffered into one last request
@@ -111,7 +124,7 @@ OSTREL_API int32_t Tavi_MessagesCount(void);
 /* Removes the oldest request message from the queue and returns it: a
  * compact JSON object {"data":<body text>,"headers":[<header lines>],
  * "url":<full URL>}. On an empty queue returns a new empty text.
- * Ownership: new malloc'd array, release with free(). */
+ * Ownership: a new text, released as described under Texts above. */
 OSTREL_API char* Tavi_Zel_GetMessage(void);
 
 /* ---- Context setters (values are read when events are flushed) -------- */

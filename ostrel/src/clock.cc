@@ -7,7 +7,12 @@
 namespace Ostrel::Clock {
 namespace {
 
+#if defined(_WIN32)
+// 64-bit seconds whatever time_t is (_USE_32BIT_TIME_T makes it 32-bit).
+std::int64_t SystemSeconds() { return _time64(nullptr); }
+#else
 std::int64_t SystemSeconds() { return static_cast<std::int64_t>(std::time(nullptr)); }
+#endif
 
 Source currentSource = &SystemSeconds;
 

@@ -1,8 +1,16 @@
 // The nineteen exports: the only place C meets C++. Arguments are made safe
 // before the try block; nothing thrown inside ever leaves the library.
-#include <cstdlib>
+#include <cstddef>
 #include <cstring>
 #include <string>
+
+#if defined(_WIN32)
+#define WIN32_LEAN_AND_MEAN
+#include <objbase.h>
+#include <windows.h>
+#else
+#include <cstdlib>
+#endif
 
 #include "constants.h"
 #include "game_events.h"
@@ -15,21 +23,44 @@ using Ostrel::Library;
 namespace Constants = Ostrel::Constants;
 namespace GameEvents = Ostrel::GameEvents;
 
+// The platform's side of the exports: where returned texts come from, and
+// what keeps the library loaded once it has state.
+#if defined(_WIN32)
+// The .NET marshaller releases a returned string with CoTaskMemFree.
+void* AllocateText(std::size_t size) { return CoTaskMemAlloc(size); }
+
+// Pins ostrel.dll: FreeLibrary then leaves it loaded until the process ends.
+void KeepLoaded() {
+  HMODULE self = nullptr;
+  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                     reinterpret_cast<LPCWSTR>(&KeepLoaded), &self);
+}
+#else
+// The .NET marshaller releases a returned string with free.
+void* AllocateText(std::size_t size) { return std::malloc(size); }
+
+// libostrel.so is linked with "-z nodelete": dlclose leaves it loaded.
+void KeepLoaded() {}
+#endif
+
 // Created on first use and never destroyed: exit runs none of the library's
 // code, so the game's atexit handlers and static destructors can still end
 // the session and take its requests. The pointer keeps the state reachable
-// (not a leak) for as long as the process runs; the library is linked so
-// that unloading it leaves it in place.
+// (not a leak) for as long as the process runs, and the library stays loaded
+// from then on, so unloading it leaves the state in place.
 Library& State() {
-  static Library* const library = new Library;
+  static Library* const library = [] {
+    KeepLoaded();
+    return new Library;
+  }();
   return *library;
 }
 
 const char* OrEmpty(const char* text) { return text != nullptr ? text : ""; }
 
-// Returned texts come from malloc; the caller releases them with free().
+// A new array the caller owns and releases as ostrel.h says.
 char* NewText(const std::string& text) {
-  auto* copy = static_cast<char*>(std::malloc(text.size() + 1));
+  auto* copy = static_cast<char*>(AllocateText(text.size() + 1));
   if (copy != nullptr) std::memcpy(copy, text.c_str(), text.size() + 1);
   return copy;
 }

@@ -1,5 +1,4 @@
-// The C interface as a game calls it, through libostrel.so.
-#include <cstdlib>
+// The C interface as a game calls it, through the shared library.
 #include <string>
 #include <vector>
 
@@ -7,16 +6,17 @@
 #include <nlohmann/json.hpp>
 
 #include "ostrel.h"
+#include "release_text.h"
 
 namespace {
 
 using nlohmann::json;
 
-// Takes a returned text and releases it with free(), as the header says.
+// Takes a returned text and releases it as the header says.
 std::string Adopt(char* text) {
   EXPECT_NE(text, nullptr);
   std::string copy = text != nullptr ? text : "";
-  std::free(text);
+  ReleaseText(text);
   return copy;
 }
 

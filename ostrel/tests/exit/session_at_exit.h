@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "ostrel.h"
+#include "release_text.h"
 
 /* Opens a session, queues its start request (left for exit to take) and
  * buffers one event. */
@@ -38,8 +39,8 @@ static void EndSessionAndTakeRequests(const char* where) {
   if (stop == NULL || strstr(stop, "a_Levelup") == NULL || strstr(stop, "_session.stop") == NULL) {
     FailAtExit(where, "the last request does not carry a_Levelup and _session.stop");
   }
-  free(start);
-  free(stop);
+  ReleaseText(start);
+  ReleaseText(stop);
   if (Tavi_MessagesCount() != 0) FailAtExit(where, "requests left after taking both");
   printf("%s: _session.stop request taken\n", where);
   fflush(stdout);

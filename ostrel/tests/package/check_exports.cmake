@@ -7,30 +7,8 @@
 
 cmake_minimum_required(VERSION 3.25)
 
-set(expected
-  Tavi_Init Tavi_Update Tavi_Get_Version Tavi_Destroy
-  Tavi_MessagesCount Tavi_Zel_GetMessage
-  Tavi_SetUser Tavi_SetClient Tavi_SetAttribution Tavi_SetAppData
-  Tavi_SetDeviceLocale Tavi_SetPlatform
-  Tavi_Event_LevelUp Tavi_EventStartLoading Tavi_EventFinishLoading
-  Tavi_EventTutorialStart Tavi_EventTutorialFinish
-  Tavi_EventPurchase Tavi_CustomEvent)
 set(linker_defined _init _fini _edata _end __bss_start)
-
-# The header must declare exactly the same nineteen functions.
-file(READ "${HEADER}" header)
-string(REGEX MATCHALL "OSTREL_API[^;(]*[ *](Tavi_[A-Za-z_]+)\\(" declarations "${header}")
-set(declared "")
-foreach(declaration IN LISTS declarations)
-  string(REGEX REPLACE ".*[ *](Tavi_[A-Za-z_]+)\\($" "\\1" name "${declaration}")
-  list(APPEND declared ${name})
-endforeach()
-list(SORT declared)
-set(sorted_expected ${expected})
-list(SORT sorted_expected)
-if(NOT declared STREQUAL sorted_expected)
-  message(FATAL_ERROR "ostrel.h declares: ${declared}")
-endif()
+include(${CMAKE_CURRENT_LIST_DIR}/exported_functions.cmake)
 
 execute_process(COMMAND ${NM} -D --defined-only "${LIBRARY}"
   OUTPUT_VARIABLE listing COMMAND_ERROR_IS_FATAL ANY)

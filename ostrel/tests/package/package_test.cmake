@@ -1,15 +1,25 @@
 # Installs the built library into a fresh prefix, builds consumer.c against
 # it once through find_package(ostrel) and once through pkg-config, runs
-# both programs and checks their output.
+# both programs and checks their output. For Windows (WINDOWS set) the
+# consumer is cross-built through find_package(ostrel) alone, linked with the
+# import library, and run with ostrel.dll copied next to it, as a game ships
+# it.
 #
 # Variables: BUILD_DIR, CONSUMER_DIR, WORK_DIR, LIBDIR (relative install
 # libdir), GENERATOR, C_COMPILER, C_FLAGS (sanitizer flags or empty),
-# READELF, BASE_URL.
+# READELF, BASE_URL; for Windows WINDOWS, TOOLCHAIN_FILE and EMULATOR (the
+# command that runs a Windows program).
 
 cmake_minimum_required(VERSION 3.25)
 
-foreach(var BUILD_DIR CONSUMER_DIR WORK_DIR LIBDIR GENERATOR C_COMPILER READELF BASE_URL)
-  if(NOT DEFINED ${var})
+set(required BUILD_DIR CONSUMER_DIR WORK_DIR LIBDIR GENERATOR BASE_URL)
+if(WINDOWS)
+  list(APPEND required TOOLCHAIN_FILE EMULATOR)
+else()
+  list(APPEND required C_COMPILER READELF)
+endif()
+foreach(var IN LISTS required)
+  if(NOT DEFINED ${var} OR "${${var}}" STREQUAL "")
     message(FATAL_ERROR "package_test.cmake: ${var} is not set")
   endif()
 endforeach()
@@ -23,9 +33,14 @@ execute_process(
   COMMAND_ERROR_IS_FATAL ANY)
 
 set(libdir "${prefix}/${LIBDIR}")
+if(WINDOWS)
+  set(library_files bin/ostrel.dll ${LIBDIR}/libostrel.dll.a)
+else()
+  set(library_files ${LIBDIR}/libostrel.so ${LIBDIR}/libostrel.so.2 ${LIBDIR}/libostrel.so.2.0.1)
+endif()
 foreach(file
     include/ostrel.h
-    ${LIBDIR}/libostrel.so ${LIBDIR}/libostrel.so.2 ${LIBDIR}/libostrel.so.2.0.1
+    ${library_files}
     ${LIBDIR}/cmake/ostrel/ostrelConfig.cmake
     ${LIBDIR}/cmake/ostrel/ostrelConfigVersion.cmake
     ${LIBDIR}/cmake/ostrel/ostrelTargets.cmake
@@ -35,14 +50,17 @@ foreach(file
   endif()
 endforeach()
 file(GLOB unexpected "${libdir}/*.a" "${libdir}/*core*")
+list(FILTER unexpected EXCLUDE REGEX "/libostrel\\.dll\\.a$")
 if(unexpected)
   message(FATAL_ERROR "installed but internal: ${unexpected}")
 endif()
 
-execute_process(COMMAND ${READELF} -d "${libdir}/libostrel.so.2.0.1"
-  OUTPUT_VARIABLE dynamic COMMAND_ERROR_IS_FATAL ANY)
-if(NOT dynamic MATCHES "Library soname: \\[libostrel\\.so\\.2\\]")
-  message(FATAL_ERROR "SONAME is not libostrel.so.2:\n${dynamic}")
+if(NOT WINDOWS)
+  execute_process(COMMAND ${READELF} -d "${libdir}/libostrel.so.2.0.1"
+    OUTPUT_VARIABLE dynamic COMMAND_ERROR_IS_FATAL ANY)
+  if(NOT dynamic MATCHES "Library soname: \\[libostrel\\.so\\.2\\]")
+    message(FATAL_ERROR "SONAME is not libostrel.so.2:\n${dynamic}")
+  endif()
 endif()
 
 string(REGEX REPLACE "([][+.*()^$?|\\])" "\\\\\\1" base_url_pattern "${BASE_URL}")
@@ -61,15 +79,33 @@ function(check_output label output)
 endfunction()
 
 set(cmake_build "${WORK_DIR}/cmake-consumer")
+if(WINDOWS)
+  # The toolchain searches packages under its find root only: the package is
+  # named by its folder.
+  set(consumer_options "-DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN_FILE}"
+                       "-Dostrel_DIR=${libdir}/cmake/ostrel")
+else()
+  set(consumer_options "-DCMAKE_C_COMPILER=${C_COMPILER}" "-DCMAKE_C_FLAGS=${C_FLAGS}"
+                       "-DCMAKE_PREFIX_PATH=${prefix}")
+endif()
 execute_process(
   COMMAND ${CMAKE_COMMAND} -S "${CONSUMER_DIR}" -B "${cmake_build}" -G "${GENERATOR}"
-          "-DCMAKE_C_COMPILER=${C_COMPILER}" "-DCMAKE_C_FLAGS=${C_FLAGS}"
-          "-DCMAKE_PREFIX_PATH=${prefix}" "-DOSTREL_EXPECTED_PREFIX=${prefix}"
+          ${consumer_options} "-DOSTREL_EXPECTED_PREFIX=${prefix}"
   COMMAND_ERROR_IS_FATAL ANY)
 execute_process(COMMAND ${CMAKE_COMMAND} --build "${cmake_build}" COMMAND_ERROR_IS_FATAL ANY)
-execute_process(COMMAND "${cmake_build}/consumer"
-  OUTPUT_VARIABLE output COMMAND_ERROR_IS_FATAL ANY)
+if(WINDOWS)
+  file(COPY "${prefix}/bin/ostrel.dll" DESTINATION "${cmake_build}")
+  set(run_consumer ${EMULATOR} "${cmake_build}/consumer.exe")
+else()
+  set(run_consumer "${cmake_build}/consumer")
+endif()
+execute_process(COMMAND ${run_consumer} OUTPUT_VARIABLE output COMMAND_ERROR_IS_FATAL ANY)
+# Windows programs write text with CRLF line ends.
+string(REPLACE "\r\n" "\n" output "${output}")
 check_output("find_package consumer" "${output}")
+if(WINDOWS)
+  return()
+endif()
 
 set(ENV{PKG_CONFIG_PATH} "${libdir}/pkgconfig")
 execute_process(COMMAND pkg-config --modversion ostrel

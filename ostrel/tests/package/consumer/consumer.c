@@ -1,15 +1,23 @@
 /* A C program built against the installed Ostrel package. It is compiled as
  * strict C, which proves that ostrel.h is valid C, plays a tiny session and
- * prints what the library returns, releasing every returned text with free().
+ * prints what the library returns, releasing every returned text as ostrel.h
+ * says: CoTaskMemFree() on Windows, free() elsewhere.
  */
 #include <ostrel.h>
 
 #include <stdio.h>
 #include <stdlib.h>
 
+#if defined(_WIN32)
+#include <objbase.h>
+#define release_text CoTaskMemFree
+#else
+#define release_text free
+#endif
+
 static void print_owned(const char* label, char* text) {
   printf("%s=%s\n", label, text ? text : "(null)");
-  free(text);
+  release_text(text);
 }
 
 int main(void) {
