@@ -146,9 +146,10 @@ class RatioReporter : public benchmark::ConsoleReporter {
   void Finalize() override {
     ConsoleReporter::Finalize();
     if (keepAlive > 0 && newConnection > 0) {
-      std::printf("\nrequests/s to the local collector: keep-alive %.0f, new connection %.0f, "
-                  "ratio %.2f\n",
-                  keepAlive, newConnection, keepAlive / newConnection);
+      std::printf(
+          "\nrequests/s to the local collector: keep-alive %.0f, new connection %.0f, "
+          "ratio %.2f\n",
+          keepAlive, newConnection, keepAlive / newConnection);
     }
   }
 

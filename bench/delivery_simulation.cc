@@ -90,7 +90,8 @@ std::vector<std::int64_t> Simulate(const std::function<std::unique_ptr<Retrying>
   std::mt19937_64 phases(2024);
   for (int id = 0; id < kClients; ++id) {
     clients[id].retrying = make(id);
-    clients[id].nextSubmit = std::uniform_int_distribution<std::int64_t>(0, kRequestInterval)(phases);
+    clients[id].nextSubmit =
+        std::uniform_int_distribution<std::int64_t>(0, kRequestInterval)(phases);
     wakes.push({clients[id].nextSubmit, id});
   }
   while (!wakes.empty()) {
@@ -117,8 +118,7 @@ std::vector<std::int64_t> Simulate(const std::function<std::unique_ptr<Retrying>
       client.attempts = 0;
       client.retrying->OnAnswer(now, client.waiting);
       if (client.waiting == 0) client.retrying->OnIdle();
-      client.nextAttempt =
-          client.waiting > 0 ? std::max(now, client.retrying->NotBefore()) : -1;
+      client.nextAttempt = client.waiting > 0 ? std::max(now, client.retrying->NotBefore()) : -1;
     }
     if (client.nextAttempt >= 0) wakes.push({client.nextAttempt, id});
   }
@@ -157,12 +157,11 @@ int main(int argc, char** argv) {
   }
 
   const double steady = static_cast<double>(kClients) * kSecond / kRequestInterval;
-  std::printf("%d clients, one request each every %lld s: steady rate %.0f requests/s\n",
-              kClients, static_cast<long long>(kRequestInterval / kSecond), steady);
+  std::printf("%d clients, one request each every %lld s: steady rate %.0f requests/s\n", kClients,
+              static_cast<long long>(kRequestInterval / kSecond), steady);
   std::printf("collector down from %lld s to %lld s; peak arrivals after recovery (%lld-s bins):\n",
               static_cast<long long>(kDownFrom / kSecond),
-              static_cast<long long>(kDownUntil / kSecond),
-              static_cast<long long>(kBin / kSecond));
+              static_cast<long long>(kDownUntil / kSecond), static_cast<long long>(kBin / kSecond));
   for (std::size_t i = 0; i < schedules.size(); ++i) {
     const auto& arrivals = results[i];
     const auto peak = *std::max_element(arrivals.begin() + kDownUntil / kBin, arrivals.end());

@@ -53,7 +53,9 @@ Table ReadCsv(const std::string& path) {
 
 struct Frame {
   double endSeconds;
-  double X(double seconds) const { return kLeft + seconds / endSeconds * (kWidth - kLeft - kRight); }
+  double X(double seconds) const {
+    return kLeft + seconds / endSeconds * (kWidth - kLeft - kRight);
+  }
   double Y(double rate) const {
     const double share = (std::log10(std::max(rate, kMinRate)) - std::log10(kMinRate)) /
                          (std::log10(kMaxRate) - std::log10(kMinRate));
@@ -94,8 +96,8 @@ void Axes(cairo_t* cr, const Frame& frame) {
   }
   for (double minute = 0; minute * 60 <= frame.endSeconds; minute += 10) {
     cairo_set_source_rgb(cr, 0.2, 0.2, 0.2);
-    Text(cr, std::to_string(static_cast<int>(minute)), frame.X(minute * 60),
-         kHeight - kBottom + 14, 0.5);
+    Text(cr, std::to_string(static_cast<int>(minute)), frame.X(minute * 60), kHeight - kBottom + 14,
+         0.5);
   }
   Text(cr, "minutes", (kLeft + kWidth - kRight) / 2, kHeight - 18, 0.5);
   cairo_save(cr);
@@ -103,8 +105,8 @@ void Axes(cairo_t* cr, const Frame& frame) {
   cairo_rotate(cr, -M_PI / 2);
   Text(cr, "requests per second at the collector", 0, 0, 0.5);
   cairo_restore(cr);
-  Text(cr, "10,000 clients, one request each every 30 s; collector down for 10 minutes",
-       kLeft, 22, 0, "Sans Bold 11");
+  Text(cr, "10,000 clients, one request each every 30 s; collector down for 10 minutes", kLeft, 22,
+       0, "Sans Bold 11");
 
   const double dashes[] = {6, 4};
   cairo_set_dash(cr, dashes, 2, 0);
@@ -148,8 +150,10 @@ int main(int argc, char** argv) {
     cairo_set_line_width(cr, i == 0 ? 2.2 : 1.4);
     for (std::size_t bin = 0; bin < table.seconds.size(); ++bin) {
       const double x = frame.X(table.seconds[bin]), y = frame.Y(table.series[i].rates[bin]);
-      if (bin == 0) cairo_move_to(cr, x, y);
-      else cairo_line_to(cr, x, y);
+      if (bin == 0)
+        cairo_move_to(cr, x, y);
+      else
+        cairo_line_to(cr, x, y);
     }
     cairo_stroke(cr);
     const double legendY = kTop + 60 + 22 * static_cast<double>(i);

@@ -40,8 +40,10 @@ Outbox::~Outbox() { Close(milliseconds(0)); }
 
 OutboxStore& Outbox::Store(std::string& movedTo) {
   if (!store) {
-    store = std::make_unique<OutboxStore>(folder, options.clock->NowMs(), &movedTo,
-                                          options.maxPageCount);
+    auto opened = std::make_unique<OutboxStore>(folder, options.clock->NowMs(), &movedTo,
+                                                options.maxPageCount);
+    opened->LeaveCheckpointsToOthers();
+    store = std::move(opened);
   }
   return *store;
 }

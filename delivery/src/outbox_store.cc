@@ -55,7 +55,7 @@ std::vector<std::string> SplitLines(const std::string& joined) {
 std::unique_ptr<Database> OpenDatabase(const std::string& path, std::int64_t maxPageCount) {
   MakeOwnerOnlyFile(path);
   auto database = std::make_unique<Database>(path);
-  database->Exec("PRAGMA busy_timeout = 1000");
+  database->WaitWhenBusy(1000);
   if (database->QueryText("PRAGMA journal_mode = WAL") != "wal") {
     throw StoreError("cannot switch " + path + " to write-ahead logging");
   }
@@ -219,6 +219,10 @@ void OutboxStore::SetAside(std::int64_t id, int attempts, int status, const std:
   StatementUse setAside(statements->setAside);
   setAside->Bind(1, attempts).Bind(2, status).BindText(3, reason).Bind(4, id).Step();
 }
+
+void OutboxStore::LeaveCheckpointsToOthers() { database->Exec("PRAGMA wal_autocheckpoint = 0"); }
+
+void OutboxStore::Checkpoint() { database->Exec("PRAGMA wal_checkpoint(PASSIVE)"); }
 
 std::int64_t OutboxStore::Rejected() {
   StatementUse rejected(statements->rejected);

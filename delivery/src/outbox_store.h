@@ -68,6 +68,14 @@ class OutboxStore {
   std::int64_t Pending();
   std::int64_t Rejected();
 
+  // This connection never copies the log into the database itself (which
+  // syncs the disk): the game thread's submits stay short. The sender's
+  // connection does it, see Checkpoint.
+  void LeaveCheckpointsToOthers();
+  // Copies what the log holds into the database, without waiting for
+  // other connections.
+  void Checkpoint();
+
  private:
   struct Statements;
   std::vector<DroppedRequest> DropOverBounds(std::int64_t nowMs, const Bounds& bounds);

@@ -15,6 +15,9 @@ using std::chrono::milliseconds;
 // request stored by another process is noticed within this time).
 constexpr milliseconds kPollInterval{1000};
 
+// How often the sender copies the outbox's log into its database.
+constexpr milliseconds kCheckpointInterval{1000};
+
 std::uint64_t RandomSeed() {
   std::random_device device;
   return (static_cast<std::uint64_t>(device()) << 32) ^ device();
@@ -109,6 +112,11 @@ void Sender::Run() {
 }
 
 void Sender::Step(OutboxStore& store, HttpTransfer& transfer) {
+  const auto now = std::chrono::steady_clock::now();
+  if (now - lastCheckpoint >= kCheckpointInterval) {
+    store.Checkpoint();
+    lastCheckpoint = now;
+  }
   ReportDropped(store.DropExpired(setup.clock->NowMs(), setup.bounds));
   std::optional<StoredRequest> head = store.OldestPending();
   if (!head) {

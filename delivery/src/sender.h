@@ -68,6 +68,7 @@ class Sender {
   const SenderSetup setup;
   SendSchedule schedule;
   bool firstAttemptOfRun = true;
+  std::chrono::steady_clock::time_point lastCheckpoint;
 
   std::mutex mutex;
   std::condition_variable changed;  // nudged, stopping, or a step made

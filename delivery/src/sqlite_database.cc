@@ -2,6 +2,10 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
 namespace Delivery {
 
 Database::Database(const std::string& path) {
@@ -24,6 +28,23 @@ void Database::Fail(int code, const std::string& doing) const {
   std::string message =
       db != nullptr && sqlite3_errcode(db) != SQLITE_OK ? sqlite3_errmsg(db) : sqlite3_errstr(code);
   throw StoreError(doing + ": " + message, primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT);
+}
+
+void Database::WaitWhenBusy(int timeoutMs) {
+  busyTimeoutMs = timeoutMs;
+  sqlite3_busy_handler(
+      db,
+      [](void* context, int tries) -> int {
+        const int timeoutUs = *static_cast<int*>(context) * 1000;
+        // 20 us, doubling up to 5 ms; the sum of the waits so far decides.
+        const int waitUs = std::min(20 << std::min(tries, 8), 5000);
+        const long long waitedUs =
+            tries <= 8 ? (20LL << tries) - 20 : 5100LL + (tries - 8) * 5000LL;
+        if (waitedUs >= timeoutUs) return 0;
+        std::this_thread::sleep_for(std::chrono::microseconds(waitUs));
+        return 1;
+      },
+      &busyTimeoutMs);
 }
 
 void Database::Exec(const std::string& sql) {

@@ -22,11 +22,17 @@ class StoreError : public std::runtime_error {
 
 class Database {
  public:
-  // Opens an existing file for reading and writing. Throws StoreError.
+  // Opens an existing file for reading and writing (":memory:": a database
+  // in memory). Throws StoreError.
   explicit Database(const std::string& path);
   ~Database();
   Database(const Database&) = delete;
   Database& operator=(const Database&) = delete;
+
+  // While another connection writes, retry for up to `timeoutMs`, first
+  // after a few microseconds (a writer holds the lock that briefly), then
+  // less often.
+  void WaitWhenBusy(int timeoutMs);
 
   void Exec(const std::string& sql);
   // The first column of the first row of `sql`, as text ("" when no row).
@@ -37,6 +43,7 @@ class Database {
 
  private:
   sqlite3* db = nullptr;
+  int busyTimeoutMs = 0;
 };
 
 // A prepared statement, reused: Reset() after each use.

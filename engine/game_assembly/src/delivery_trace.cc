@@ -63,9 +63,8 @@ std::string DeliveryEventTraceLine(const Delivery_Event& event) {
               {"reason", Text(event.reason)}};
       break;
     case DELIVERY_DROPPED:
-      line = {{"event", "analytics.dropped"},
-              {"key", Text(event.key)},
-              {"reason", Text(event.reason)}};
+      line = {
+          {"event", "analytics.dropped"}, {"key", Text(event.key)}, {"reason", Text(event.reason)}};
       break;
     default:
       line = {{"event", "analytics.outboxmoved"},
