@@ -93,7 +93,7 @@ SubmitResult Outbox::Submit(const std::string& messageText) {
     ++counts.dropped;
     Report({DeliveryEvent::Kind::Dropped, request.key, 0, 0, 0, request.reason, ""});
   }
-  sender->Nudge();
+  sender->NudgeIfIdle();
   return result;
 }
 

@@ -5,12 +5,14 @@
 namespace Delivery {
 namespace {
 
-// "totals" keeps the count and bytes of all rows up to date through
-// triggers, so a bound check costs no scan of the table.
+// Few pages change per stored request (the row's and the one-row "totals",
+// which triggers keep up to date, so that a bound check or a pending count
+// costs no scan): no AUTOINCREMENT, no secondary index. The keys are
+// random, so they need no unique index either.
 constexpr const char* kSchema = R"(
 CREATE TABLE IF NOT EXISTS requests(
-  id INTEGER PRIMARY KEY AUTOINCREMENT,
-  key TEXT NOT NULL UNIQUE,
+  id INTEGER PRIMARY KEY,
+  key TEXT NOT NULL,
   target TEXT NOT NULL,
   headers TEXT NOT NULL,
   body BLOB NOT NULL,
@@ -21,17 +23,20 @@ CREATE TABLE IF NOT EXISTS requests(
   rejected INTEGER NOT NULL DEFAULT 0,
   status INTEGER NOT NULL DEFAULT 0,
   reason TEXT NOT NULL DEFAULT '');
-CREATE INDEX IF NOT EXISTS requests_by_state ON requests(rejected, id);
 CREATE TABLE IF NOT EXISTS totals(
   one INTEGER PRIMARY KEY CHECK(one = 1),
   count INTEGER NOT NULL,
-  bytes INTEGER NOT NULL);
-INSERT OR IGNORE INTO totals VALUES(1, 0, 0);
+  bytes INTEGER NOT NULL,
+  rejected INTEGER NOT NULL);
+INSERT OR IGNORE INTO totals VALUES(1, 0, 0, 0);
 CREATE TRIGGER IF NOT EXISTS request_added AFTER INSERT ON requests BEGIN
   UPDATE totals SET count = count + 1, bytes = bytes + NEW.bytes;
 END;
 CREATE TRIGGER IF NOT EXISTS request_removed AFTER DELETE ON requests BEGIN
-  UPDATE totals SET count = count - 1, bytes = bytes - OLD.bytes;
+  UPDATE totals SET count = count - 1, bytes = bytes - OLD.bytes, rejected = rejected - OLD.rejected;
+END;
+CREATE TRIGGER IF NOT EXISTS request_set_aside AFTER UPDATE OF rejected ON requests BEGIN
+  UPDATE totals SET rejected = rejected - OLD.rejected + NEW.rejected;
 END;
 )";
 
@@ -68,35 +73,14 @@ std::unique_ptr<Database> OpenDatabase(const std::string& path, std::int64_t max
   return database;
 }
 
-// A write transaction, rolled back unless committed.
-class Transaction {
- public:
-  explicit Transaction(Database& database) : database(database) {
-    database.Exec("BEGIN IMMEDIATE");
-  }
-  ~Transaction() {
-    if (committed) return;
-    try {
-      database.Exec("ROLLBACK");
-    } catch (const StoreError&) {
-      // SQLite already rolled back (after a full disk, say).
-    }
-  }
-  void Commit() {
-    database.Exec("COMMIT");
-    committed = true;
-  }
-
- private:
-  Database& database;
-  bool committed = false;
-};
-
 }  // namespace
 
 struct OutboxStore::Statements {
   explicit Statements(Database& db)
-      : insert(db,
+      : begin(db, "BEGIN IMMEDIATE"),
+        commit(db, "COMMIT"),
+        rollback(db, "ROLLBACK"),
+        insert(db,
                "INSERT INTO requests(key, target, headers, body, bytes, created_ms) "
                "VALUES(?, ?, ?, ?, ?, ?)"),
         totals(db, "SELECT count, bytes FROM totals"),
@@ -109,11 +93,34 @@ struct OutboxStore::Statements {
         setAside(db,
                  "UPDATE requests SET rejected = 1, attempts = ?, status = ?, reason = ? "
                  "WHERE id = ?"),
-        rejected(db, "SELECT count(*) FROM requests WHERE rejected = 1"),
-        pending(db,
-                "SELECT (SELECT count FROM totals) - "
-                "(SELECT count(*) FROM requests WHERE rejected = 1)") {}
-  Statement insert, totals, oldest, oldestPending, remove, retry, setAside, rejected, pending;
+        rejected(db, "SELECT rejected FROM totals"),
+        pending(db, "SELECT count - rejected FROM totals") {}
+  Statement begin, commit, rollback, insert, totals, oldest, oldestPending, remove, retry, setAside,
+      rejected, pending;
+};
+
+// A write transaction, rolled back unless committed.
+class OutboxStore::Transaction {
+ public:
+  explicit Transaction(Statements& statements) : statements(statements) {
+    StatementUse(statements.begin)->Step();
+  }
+  ~Transaction() {
+    if (committed) return;
+    try {
+      StatementUse(statements.rollback)->Step();
+    } catch (const StoreError&) {
+      // SQLite already rolled back (after a full disk, say).
+    }
+  }
+  void Commit() {
+    StatementUse(statements.commit)->Step();
+    committed = true;
+  }
+
+ private:
+  Statements& statements;
+  bool committed = false;
 };
 
 std::int64_t RequestBytes(const OutgoingRequest& request) {
@@ -142,7 +149,7 @@ OutboxStore::~OutboxStore() = default;
 std::vector<DroppedRequest> OutboxStore::Insert(const std::string& key,
                                                 const OutgoingRequest& request, std::int64_t nowMs,
                                                 const Bounds& bounds) {
-  Transaction transaction(*database);
+  Transaction transaction(*statements);
   {
     StatementUse insert(statements->insert);
     insert->BindText(1, key)
@@ -159,7 +166,12 @@ std::vector<DroppedRequest> OutboxStore::Insert(const std::string& key,
 }
 
 std::vector<DroppedRequest> OutboxStore::DropExpired(std::int64_t nowMs, const Bounds& bounds) {
-  Transaction transaction(*database);
+  {
+    // Read first: the write lock is taken only when there is something to drop.
+    StatementUse oldest(statements->oldest);
+    if (!oldest->Step() || oldest->Int(2) >= nowMs - bounds.maxAgeMs) return {};
+  }
+  Transaction transaction(*statements);
   std::vector<DroppedRequest> dropped = DropOverBounds(nowMs, bounds);
   transaction.Commit();
   return dropped;

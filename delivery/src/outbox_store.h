@@ -78,6 +78,7 @@ class OutboxStore {
 
  private:
   struct Statements;
+  class Transaction;
   std::vector<DroppedRequest> DropOverBounds(std::int64_t nowMs, const Bounds& bounds);
 
   std::unique_ptr<Database> database;

@@ -15,8 +15,9 @@ using std::chrono::milliseconds;
 // request stored by another process is noticed within this time).
 constexpr milliseconds kPollInterval{1000};
 
-// How often the sender copies the outbox's log into its database.
-constexpr milliseconds kCheckpointInterval{1000};
+// How often the sender copies the outbox's log into its database and drops
+// requests past the age bound.
+constexpr milliseconds kUpkeepInterval{1000};
 
 std::uint64_t RandomSeed() {
   std::random_device device;
@@ -50,6 +51,16 @@ void Sender::Nudge() {
   changed.notify_all();
 }
 
+void Sender::NudgeIfIdle() {
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    storedSince = true;
+    if (!idle) return;
+    nudged = true;
+  }
+  changed.notify_all();
+}
+
 void Sender::WaitForStep(milliseconds timeout) {
   std::unique_lock<std::mutex> lock(mutex);
   const std::uint64_t seen = steps;
@@ -72,15 +83,17 @@ void Sender::Sleep(std::int64_t untilMs, milliseconds longest) {
   std::unique_lock<std::mutex> lock(mutex);
   ++steps;
   changed.notify_all();
-  if (nudged || stopping) {
+  if (nudged || stopping || (untilMs == 0 && storedSince)) {
     nudged = false;
     return;
   }
   sleepingUntilMs = untilMs;
+  idle = untilMs == 0;
   milliseconds wait = longest;
   if (untilMs > 0) wait = std::min(wait, milliseconds(untilMs - setup.clock->NowMs()));
   changed.wait_for(lock, std::max(wait, milliseconds(0)), [this] { return nudged || stopping; });
   nudged = false;
+  idle = false;
   sleepingUntilMs = 0;
 }
 
@@ -112,12 +125,16 @@ void Sender::Run() {
 }
 
 void Sender::Step(OutboxStore& store, HttpTransfer& transfer) {
-  const auto now = std::chrono::steady_clock::now();
-  if (now - lastCheckpoint >= kCheckpointInterval) {
-    store.Checkpoint();
-    lastCheckpoint = now;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    storedSince = false;
   }
-  ReportDropped(store.DropExpired(setup.clock->NowMs(), setup.bounds));
+  const auto now = std::chrono::steady_clock::now();
+  if (now - lastUpkeep >= kUpkeepInterval) {
+    store.Checkpoint();
+    ReportDropped(store.DropExpired(setup.clock->NowMs(), setup.bounds));
+    lastUpkeep = now;
+  }
   std::optional<StoredRequest> head = store.OldestPending();
   if (!head) {
     schedule.OnIdle();

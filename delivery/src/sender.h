@@ -43,8 +43,11 @@ class Sender {
   Sender(const Sender&) = delete;
   Sender& operator=(const Sender&) = delete;
 
-  // Look at the outbox again now: a request was stored, or the clock moved.
+  // Look at the outbox again now: the clock moved.
   void Nudge();
+  // A request was stored: look again when idle (a sender waiting out a
+  // delay would only wait again).
+  void NudgeIfIdle();
 
   // Waits at most `timeout` for the sender to make a step (or for a nudge).
   void WaitForStep(std::chrono::milliseconds timeout);
@@ -68,11 +71,13 @@ class Sender {
   const SenderSetup setup;
   SendSchedule schedule;
   bool firstAttemptOfRun = true;
-  std::chrono::steady_clock::time_point lastCheckpoint;
+  std::chrono::steady_clock::time_point lastUpkeep;
 
   std::mutex mutex;
   std::condition_variable changed;  // nudged, stopping, or a step made
   bool nudged = false;
+  bool idle = false;         // waiting for work, not for a time
+  bool storedSince = false;  // a request was stored since the step began
   bool stopping = false;
   std::int64_t sleepingUntilMs = 0;
   std::uint64_t steps = 0;
