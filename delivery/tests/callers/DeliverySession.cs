@@ -57,6 +57,7 @@ static class DeliverySession
                         "--project cs-game --out \"" + Path.Combine(folder, "stored.jsonl") +
                         "\" --port-file \"" + portFile + "\""
         };
+        start.EnvironmentVariables.Remove("LD_PRELOAD");  // a sanitizer runtime is for mono only
         var collector = Process.Start(start);
         for (int tries = 0; tries < 500 && !File.Exists(portFile); tries++) Thread.Sleep(20);
         url = "http://127.0.0.1:" + File.ReadAllText(portFile).Trim();

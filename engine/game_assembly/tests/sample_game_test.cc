@@ -130,7 +130,12 @@ TEST_F(SampleGame, StoresEachRequestAndKeepsWhatItCannotDeliverForTheNextRun) {
   PlayToTheEnd();  // quits after its bounded wait, the collector never answering
   unsetenv("SAMPLE_GAME_QUIT_WAIT_MS");
 
-  std::lock_guard<std::mutex> lock(linesMutex);
+  EXPECT_EQ(GameAssembly_RequestsNotDelivered(), 3);
+  std::vector<json> lines;
+  {
+    std::lock_guard<std::mutex> lock(linesMutex);
+    lines = ::lines;
+  }
   std::size_t requests = 0;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     if (lines[i]["event"] != "analytics.request") continue;
@@ -150,7 +155,6 @@ TEST_F(SampleGame, StoresEachRequestAndKeepsWhatItCannotDeliverForTheNextRun) {
   }
   EXPECT_TRUE(retried);
   EXPECT_EQ(lines.back(), json::parse(R"({"event":"analytics.kept","count":3})"));
-  EXPECT_EQ(GameAssembly_RequestsNotDelivered(), 3);
   std::filesystem::remove_all(folder);
 }
 
