@@ -55,17 +55,26 @@ std::vector<std::string> RequestedEventTypes() {
   return types;
 }
 
-int UnusedLoopbackPort() {
-  const int probe = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  bind(probe, reinterpret_cast<sockaddr*>(&address), length);
-  getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
-  close(probe);
-  return ntohs(address.sin_port);
-}
+// A loopback port bound but never listening while it lives: every
+// connection is refused, and no other test's server can take the port.
+class RefusingPort {
+ public:
+  RefusingPort() : fd(socket(AF_INET, SOCK_STREAM, 0)) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    bind(fd, reinterpret_cast<sockaddr*>(&address), length);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    port = ntohs(address.sin_port);
+  }
+  ~RefusingPort() { close(fd); }
+  std::string Url() const { return "http://127.0.0.1:" + std::to_string(port); }
+
+ private:
+  int fd;
+  int port = 0;
+};
 
 class SampleGame : public ::testing::Test {
  protected:
@@ -116,7 +125,8 @@ TEST_F(SampleGame, RestartingMidSessionClosesTheOpenSessionFirst) {
 TEST_F(SampleGame, StoresEachRequestAndKeepsWhatItCannotDeliverForTheNextRun) {
   char folder[] = "/tmp/sample-game-outbox-XXXXXX";
   ASSERT_NE(mkdtemp(folder), nullptr);
-  const std::string reachableNowhere = "http://127.0.0.1:" + std::to_string(UnusedLoopbackPort());
+  const RefusingPort refusing;
+  const std::string reachableNowhere = refusing.Url();
   char reason[48];
   EXPECT_EQ(GameAssembly_SetCollector(reachableNowhere.c_str(), folder, reason, sizeof reason), 1);
   EXPECT_EQ(GameAssembly_SetCollector("ftp://collector.example", folder, reason, sizeof reason), 0);

@@ -119,10 +119,17 @@ class Collector:
         self.folder.cleanup()
 
 
-def unused_port():
-    with socket.socket() as probe:
-        probe.bind(("127.0.0.1", 0))
-        return probe.getsockname()[1]
+class RefusingPort:
+    """A loopback port bound but never listening, for a with-block: every
+    connection is refused, and no other test's server can take the port."""
+
+    def __enter__(self):
+        self.socket = socket.socket()
+        self.socket.bind(("127.0.0.1", 0))
+        return f"http://127.0.0.1:{self.socket.getsockname()[1]}"
+
+    def __exit__(self, *exc):
+        self.socket.close()
 
 
 def keys(trace, name="analytics.stored"):
@@ -213,8 +220,7 @@ class SampleSession(unittest.TestCase):
         self.deliver(fail_first=2)
 
     def test_requests_kept_while_the_collector_is_down_arrive_first_in_the_next_run(self):
-        with Collector() as collector:
-            down = f"http://127.0.0.1:{unused_port()}"
+        with Collector() as collector, RefusingPort() as down:
             status, first, stderr = run_corvane("--collector", down, "--outbox", collector.outbox,
                                                 quit_wait_ms=500)
             self.assertCleanRun(status, first, stderr, expected_status=3)
@@ -235,10 +241,10 @@ class SampleSession(unittest.TestCase):
         self.assertEqual(named(second, "analytics.kept"), [])
 
     def test_a_request_stored_before_the_game_is_killed_is_delivered_by_the_next_run(self):
-        with Collector() as collector:
+        with Collector() as collector, RefusingPort() as down:
             environment = dict(os.environ, **PINNED)
             game = subprocess.Popen(
-                [CORVANE, "--collector", f"http://127.0.0.1:{unused_port()}",
+                [CORVANE, "--collector", down,
                  "--outbox", collector.outbox],
                 env=environment, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
             for line in game.stdout:
