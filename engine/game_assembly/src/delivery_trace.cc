@@ -72,7 +72,6 @@ std::string DeliveryEventTraceLine(const Delivery_Event& event) {
               {"reason", Text(event.reason)}};
       break;
   }
-  if (event.senderThread) line["thread"] = "delivery";
   return Write(line);
 }
 

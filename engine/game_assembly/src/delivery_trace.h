@@ -27,8 +27,7 @@ std::string MalformedTraceLine(const std::string& reason);
 // What the delivery library reports: "analytics.sent" {key, status,
 // attempts}, "analytics.retry" {key, status, attempts, delayMs, reason},
 // "analytics.rejected" {key, status, attempts, reason}, "analytics.dropped"
-// {key, reason} and "analytics.outboxmoved" {path, reason}. Lines for events
-// of the sender thread carry "thread":"delivery".
+// {key, reason} and "analytics.outboxmoved" {path, reason}.
 std::string DeliveryEventTraceLine(const Delivery_Event& event);
 
 // {"event":"analytics.kept","count":n}: requests left for a later run.

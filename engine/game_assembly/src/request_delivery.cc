@@ -21,7 +21,11 @@ std::mutex& TraceOrder() {
 
 void TraceDeliveryEvent(void*, const Delivery_Event* event) {
   std::lock_guard<std::mutex> lock(TraceOrder());
-  Trace(DeliveryEventTraceLine(*event));
+  if (event->senderThread) {
+    TraceFromThread(DeliveryEventTraceLine(*event), "delivery");
+  } else {
+    Trace(DeliveryEventTraceLine(*event));
+  }
 }
 
 }  // namespace
