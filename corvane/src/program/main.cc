@@ -66,9 +66,10 @@ std::string DefaultOutboxFolder() {
 void ApplyEngineOptions(const Corvane::CommandLine& line) {
   EnginePlayer::EngineOptions engine;
   engine.collectorUrl = line.collectorUrl.value_or("");
+  // Absolute: the program enters the package folder before the game opens it.
   engine.outboxFolder = engine.collectorUrl.empty() ? ""
-                        : line.outboxFolder         ? *line.outboxFolder
-                                                    : DefaultOutboxFolder();
+                        : line.outboxFolder ? std::filesystem::absolute(*line.outboxFolder).string()
+                                            : DefaultOutboxFolder();
   engine.startupTime = line.startupTime.value_or(engine.startupTime);
   engine.framePeriod = line.framePeriod.value_or(engine.framePeriod);
   try {

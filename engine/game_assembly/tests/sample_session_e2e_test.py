@@ -46,12 +46,13 @@ CONTEXT = {
 }
 
 
-def run_corvane(*arguments, quit_wait_ms=None):
+def run_corvane(*arguments, quit_wait_ms=None, cwd=None):
     """Runs corvane; returns (status, trace events, stderr text)."""
     environment = dict(os.environ, **PINNED)
     if quit_wait_ms is not None:
         environment["SAMPLE_GAME_QUIT_WAIT_MS"] = str(quit_wait_ms)
-    result = subprocess.run([CORVANE, *arguments], env=environment, capture_output=True, timeout=120)
+    result = subprocess.run([CORVANE, *arguments], env=environment, capture_output=True, timeout=120,
+                            cwd=cwd)
     events = [json.loads(line) for line in result.stdout.decode("utf-8").splitlines()]
     return result.returncode, events, result.stderr.decode("utf-8", "replace")
 
@@ -230,8 +231,9 @@ class SampleSession(unittest.TestCase):
             self.assertGreaterEqual(len(named(first, "analytics.retry")), 1)
             self.assertEqual(named(first, "analytics.sent"), [])
 
+            # The same outbox named relative to the current folder.
             status, second, stderr = run_corvane("--collector", collector.url,
-                                                 "--outbox", collector.outbox)
+                                                 "--outbox", "outbox", cwd=collector.folder.name)
             collector.stop()
             received = collector.received()
         self.assertCleanRun(status, second, stderr)
