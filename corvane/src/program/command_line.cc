@@ -57,7 +57,11 @@ const Option kOptions[] = {
      "the package folder\n(default: the sample package beside the program)"},
     {"--collector", nullptr, Takes::OneValue, "URL", false,
      [](ParseState& state, const auto& values) { state.line.collectorUrl = values[0]; },
-     "also send the game's analytics requests to URL\n(an http or https address)"},
+     "also send the game's analytics requests to URL\n(http or https, a host and a port)"},
+    {"--outbox", nullptr, Takes::OneValue, "DIR", false,
+     [](ParseState& state, const auto& values) { state.line.outboxFolder = values[0]; },
+     "with --collector: the folder the requests wait in\n(default: $XDG_STATE_HOME/corvane, "
+     "else\n~/.local/state/corvane)"},
     {"--startup-ms", nullptr, Takes::OneValue, "N", false,
      [](ParseState& state, const auto& values) {
        state.line.startupTime = Milliseconds("--startup-ms", values[0]);
@@ -216,8 +220,9 @@ std::string UsageText() {
       "An option's value may not start with \"--\". Other words that start with \"--\"\n"
       "are refused before \"--\"; single-dash words such as -level are launch arguments.\n"
       "\n"
-      "Exit status: 0 when the game quits, 1 when the host cannot start or the\n"
-      "activation fails, 2 for a usage error.\n";
+      "Exit status: 0 when the game quits (with --collector: having delivered every\n"
+      "request), 1 when the host cannot start or the activation fails, 2 for a usage\n"
+      "error, 3 when the game quit with requests kept in its outbox for a later run.\n";
   return text;
 }
 

@@ -4,13 +4,15 @@
 // the host cannot start (a missing GameAssembly import, a missing package
 // folder) or the activation fails, 2 for a usage error (an unknown option, a
 // missing or invalid value such as a --protocol text that is no absolute URI
-// or a --collector address the engine refuses, two activation kinds). The
-// --collector address and the player's timing (--startup-ms, --frame-ms) go
-// to the engine as engine options; the game in GameAssembly does the
-// sending.
+// or a --collector address the engine refuses, two activation kinds), 3 when
+// the game quit with analytics requests kept in its outbox for a later run
+// (or lost because they could not be stored). The --collector address, the
+// --outbox folder and the player's timing (--startup-ms, --frame-ms) go to
+// the engine as engine options; the game in GameAssembly does the sending.
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -47,11 +49,27 @@ void EnterPackageFolder(const std::string& folder) {
   Platform::StandIn::SetPackageFolder(absolute.string());
 }
 
+// The outbox's default folder: "corvane" under $XDG_STATE_HOME, or under
+// ~/.local/state when that is not set (or not absolute).
+std::string DefaultOutboxFolder() {
+  const char* state = std::getenv("XDG_STATE_HOME");
+  if (state != nullptr && state[0] == '/') return std::string(state) + "/corvane";
+  const char* home = std::getenv("HOME");
+  if (home == nullptr || home[0] == '\0') {
+    throw std::runtime_error("no outbox folder: HOME is not set (give --outbox DIR)");
+  }
+  return std::string(home) + "/.local/state/corvane";
+}
+
 // The engine refuses an unusable collector address with its reason: a
 // usage error of --collector.
 void ApplyEngineOptions(const Corvane::CommandLine& line) {
   EnginePlayer::EngineOptions engine;
   engine.collectorUrl = line.collectorUrl.value_or("");
+  // Absolute: the program enters the package folder before the game opens it.
+  engine.outboxFolder = engine.collectorUrl.empty() ? ""
+                        : line.outboxFolder ? std::filesystem::absolute(*line.outboxFolder).string()
+                                            : DefaultOutboxFolder();
   engine.startupTime = line.startupTime.value_or(engine.startupTime);
   engine.framePeriod = line.framePeriod.value_or(engine.framePeriod);
   try {
@@ -75,7 +93,7 @@ int RunApplication(const Corvane::CommandLine& line) {
     std::fprintf(stderr, "corvane: activation failed: %s\n", failure->message.c_str());
     return 1;
   }
-  return 0;
+  return EnginePlayer::RequestsNotDeliveredByGame() > 0 ? 3 : 0;
 }
 
 int Run(const Corvane::CommandLine& line) {

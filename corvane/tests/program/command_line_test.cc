@@ -42,6 +42,7 @@ std::string Describe(const CommandLine& line) {
   if (line.collectorUrl) text += " collector=" + *line.collectorUrl;
   if (line.startupTime) text += " startup=" + std::to_string(line.startupTime->count());
   if (line.framePeriod) text += " frame=" + std::to_string(line.framePeriod->count());
+  if (line.outboxFolder) text += " outbox=" + *line.outboxFolder;
   return text;
 }
 
@@ -58,8 +59,8 @@ TEST(CommandLine, OptionsAreRecognisedAnywhereBeforeTheEndOfOptions) {
       {{}, "launch[]"},
       {{"-level", "5", "a b", "-"}, "launch[-level 5 a b -]"},
       {{"-level", "5", "--collector", "http://c"}, "launch[-level 5] collector=http://c"},
-      {{"--package", "p", "-level", "--collector", "u", "5"},
-       "launch[-level 5] package=p collector=u"},
+      {{"--package", "p", "-level", "--collector", "u", "5", "--outbox", "o"},
+       "launch[-level 5] package=p collector=u outbox=o"},
       {{"--", "--help", "-h", "--"}, "launch[--help -h --]"},
       {{"-level", "--", "--protocol", "x"}, "launch[-level --protocol x]"},
       {{"--protocol", "corvane://x?y#z", "--package", "p"}, "protocol[corvane://x?y#z] package=p"},

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 
 #include "platform/activation_factory.h"
@@ -36,19 +37,28 @@ GAME_ASSEMBLY_EXPORT HRESULT DllCanUnloadNow(void);
 
 // Receives the game's trace: one JSON object per line, e.g.
 // {"event":"analytics.request","message":{...}}. Called from the game's
-// thread and from its delivery worker; the text is valid during the call.
+// thread and from the delivery library's sender thread, whose lines carry
+// "thread":"delivery"; the text is valid during the call.
 typedef void (*GameTraceSink)(const char* line);
 
 // Installs the trace sink (null: none); the game's lines go nowhere else.
 GAME_ASSEMBLY_EXPORT void GameAssembly_SetTraceSink(GameTraceSink sink);
 
 // Sets the collector the sample game sends its analytics requests to, from
-// the next GameAssembly_StartGame on: an http or https base address such as
-// "http://127.0.0.1:8765". Null or empty: none, requests are only traced.
-// Returns 1 when accepted. Returns 0 for an unusable address and keeps the
-// earlier setting; the reason then goes to `error` (NUL-terminated, cut to
-// errorSize bytes; `error` may be null).
-GAME_ASSEMBLY_EXPORT int GameAssembly_SetCollector(const char* url, char* error, size_t errorSize);
+// the next GameAssembly_StartGame on, and the folder of the outbox they wait
+// in (the delivery library's): an http or https address of scheme, host and
+// port such as "http://127.0.0.1:8765". Null or empty url: none, requests
+// are only traced. Returns 1 when accepted. Returns 0 for an unusable
+// address, or a collector without a folder, and keeps the earlier setting;
+// the reason then goes to `error` (NUL-terminated, cut to errorSize bytes;
+// `error` may be null).
+GAME_ASSEMBLY_EXPORT int GameAssembly_SetCollector(const char* url, const char* outboxFolder,
+                                                   char* error, size_t errorSize);
+
+// Requests the game's last finished run did not deliver: left in the
+// outbox for a later run, or lost because they could not be stored. 0
+// before a run has finished and without a collector.
+GAME_ASSEMBLY_EXPORT int64_t GameAssembly_RequestsNotDelivered(void);
 
 // (Re)starts the sample game's scenario from its first frame.
 GAME_ASSEMBLY_EXPORT void GameAssembly_StartGame(void);

@@ -37,9 +37,11 @@ HRESULT DllCanUnloadNow(void) { return S_FALSE; }
 
 void GameAssembly_SetTraceSink(GameTraceSink sink) { GameAssembly::SetTraceSink(sink); }
 
-int GameAssembly_SetCollector(const char* url, char* error, size_t errorSize) {
+int GameAssembly_SetCollector(const char* url, const char* outboxFolder, char* error,
+                              size_t errorSize) {
   try {
-    GameAssembly::SampleGame::Instance().SetCollector(url ? url : "");
+    GameAssembly::SampleGame::Instance().SetCollector(url ? url : "",
+                                                      outboxFolder ? outboxFolder : "");
     return 1;
   } catch (const std::exception& e) {
     if (error && errorSize > 0) {
@@ -48,6 +50,10 @@ int GameAssembly_SetCollector(const char* url, char* error, size_t errorSize) {
     }
     return 0;
   }
+}
+
+int64_t GameAssembly_RequestsNotDelivered(void) {
+  return GameAssembly::SampleGame::Instance().RequestsNotDelivered();
 }
 
 void GameAssembly_StartGame(void) { GameAssembly::SampleGame::Instance().Start(); }

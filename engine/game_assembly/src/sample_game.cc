@@ -1,5 +1,8 @@
 #include "sample_game.h"
 
+#include <cstdlib>
+#include <stdexcept>
+
 #include "ostrel.h"
 #include "sample_game_session.h"
 
@@ -7,6 +10,15 @@ namespace GameAssembly {
 namespace {
 // About one frame at 60 frames per second.
 constexpr std::chrono::milliseconds kFrameWait{16};
+
+std::chrono::milliseconds QuitWait() {
+  const char* wait = std::getenv("SAMPLE_GAME_QUIT_WAIT_MS");
+  if (wait == nullptr || *wait == '\0') return SampleGame::kQuitWait;
+  char* end = nullptr;
+  const long long milliseconds = std::strtoll(wait, &end, 10);
+  if (*end != '\0' || milliseconds < 0) return SampleGame::kQuitWait;
+  return std::chrono::milliseconds(milliseconds);
+}
 }  // namespace
 
 SampleGame& SampleGame::Instance() {
@@ -14,17 +26,27 @@ SampleGame& SampleGame::Instance() {
   return game;
 }
 
-void SampleGame::SetCollector(const std::string& url) {
-  if (!url.empty()) static_cast<void>(Delivery::CollectorAddress(url));  // throws when unusable
+void SampleGame::SetCollector(const std::string& url, const std::string& outboxFolder) {
+  char reason[512] = "";
+  if (!url.empty() && !Delivery_CheckCollectorUrl(url.c_str(), reason, sizeof reason)) {
+    throw std::invalid_argument(reason);
+  }
+  if (!url.empty() && outboxFolder.empty()) throw std::invalid_argument("no outbox folder given");
   std::lock_guard<std::mutex> lock(mutex_);
   collectorUrl_ = url;
+  outboxFolder_ = outboxFolder;
+}
+
+std::int64_t SampleGame::RequestsNotDelivered() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return notDelivered_;
 }
 
 void SampleGame::Start() {
   std::lock_guard<std::mutex> lock(mutex_);
   EndAbandonedSession();
-  outbox_.reset();  // requests still unsent are reported as failed
-  outbox_ = std::make_unique<RequestOutbox>(collectorUrl_);
+  delivery_.reset();  // what is still unsent stays in the outbox
+  delivery_ = std::make_unique<RequestDelivery>(collectorUrl_, outboxFolder_);
   phase_ = Phase::Playing;
   frame_ = 0;
 }
@@ -32,7 +54,7 @@ void SampleGame::Start() {
 bool SampleGame::RunFrame() {
   std::lock_guard<std::mutex> lock(mutex_);
   if (phase_ == Phase::Quit) return true;
-  if (!outbox_) outbox_ = std::make_unique<RequestOutbox>(collectorUrl_);
+  if (!delivery_) delivery_ = std::make_unique<RequestDelivery>(collectorUrl_, outboxFolder_);
   if (phase_ == Phase::Playing) PlaySessionFrame();
   if (phase_ == Phase::Quitting) WaitForDelivery();
   return phase_ == Phase::Quit;
@@ -44,25 +66,31 @@ void SampleGame::PlaySessionFrame() {
     if (step.frame == frame_) step.play();
   }
   Tavi_Update();  // does nothing before Tavi_Init and after Tavi_Destroy
-  outbox_->TakeQueued();
+  delivery_->TakeQueued();
   if (frame_ >= SessionSteps().back().frame) {
     phase_ = Phase::Quitting;
-    quitDeadline_ = std::chrono::steady_clock::now() + kQuitWait;
+    quitDeadline_ = std::chrono::steady_clock::now() + QuitWait();
   }
 }
 
 // Waits at most one frame's time per frame, so the frames keep their pace.
 void SampleGame::WaitForDelivery() {
-  if (outbox_->Delivered(kFrameWait) || std::chrono::steady_clock::now() >= quitDeadline_) {
-    outbox_.reset();
-    phase_ = Phase::Quit;
+  if (delivery_->Delivered(kFrameWait) || std::chrono::steady_clock::now() >= quitDeadline_) {
+    Quit();
   }
+}
+
+// What is left stays in the outbox for the next run.
+void SampleGame::Quit() {
+  notDelivered_ = delivery_->Finish(std::chrono::milliseconds(0));
+  delivery_.reset();
+  phase_ = Phase::Quit;
 }
 
 void SampleGame::EndAbandonedSession() {
   if (phase_ != Phase::Playing || frame_ == 0) return;
   Tavi_Destroy();
-  if (outbox_) outbox_->TakeQueued();
+  if (delivery_) delivery_->TakeQueued();
 }
 
 }  // namespace GameAssembly

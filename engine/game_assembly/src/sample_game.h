@@ -1,31 +1,39 @@
 // The sample game: sets the window title and plays a short analytics session
 // (sample_game_session.cc), one frame at a time. Every frame calls
-// Tavi_Update and hands the requests Ostrel queued to the RequestOutbox.
+// Tavi_Update and hands the requests Ostrel queued to the RequestDelivery.
 // After the session's last step it takes the requests Tavi_Destroy left,
 // then keeps running frames until the collector (if any) has them all, or
-// kQuitWait has passed, and quits.
+// the quit wait has passed, and quits; what is left stays in the outbox for
+// the next run.
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
 
-#include "request_outbox.h"
+#include "request_delivery.h"
 
 namespace GameAssembly {
 
 class SampleGame {
  public:
-  // The longest the game waits for its last requests to be delivered.
+  // The longest the game waits for its last requests to be delivered;
+  // SAMPLE_GAME_QUIT_WAIT_MS sets another (tests).
   static constexpr std::chrono::seconds kQuitWait{10};
 
   static SampleGame& Instance();
 
-  // The collector the game sends to from the next Start; empty: none. Throws
-  // Delivery::InvalidCollectorUrl (keeping the earlier setting) for an
-  // unusable address.
-  void SetCollector(const std::string& url);
+  // The collector the game sends to from the next Start, through the outbox
+  // in `outboxFolder`; an empty url: none. Throws std::invalid_argument
+  // (keeping the earlier setting) for an unusable address or, with a
+  // collector, an empty folder name.
+  void SetCollector(const std::string& url, const std::string& outboxFolder);
+
+  // Requests the last run that quit did not deliver: kept in the outbox
+  // for a later run, or lost because they could not be stored.
+  std::int64_t RequestsNotDelivered();
 
   // (Re)starts the game from its first frame; a session still open is
   // closed first and its requests taken.
@@ -40,10 +48,13 @@ class SampleGame {
   void PlaySessionFrame();
   void WaitForDelivery();
   void EndAbandonedSession();
+  void Quit();
 
   std::mutex mutex_;
   std::string collectorUrl_;
-  std::unique_ptr<RequestOutbox> outbox_;
+  std::string outboxFolder_;
+  std::unique_ptr<RequestDelivery> delivery_;
+  std::int64_t notDelivered_ = 0;
   Phase phase_ = Phase::Playing;
   int frame_ = 0;
   std::chrono::steady_clock::time_point quitDeadline_;

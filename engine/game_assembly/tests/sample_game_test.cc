@@ -7,6 +7,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <filesystem>
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -53,17 +55,26 @@ std::vector<std::string> RequestedEventTypes() {
   return types;
 }
 
-int UnusedLoopbackPort() {
-  const int probe = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  bind(probe, reinterpret_cast<sockaddr*>(&address), length);
-  getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
-  close(probe);
-  return ntohs(address.sin_port);
-}
+// A loopback port bound but never listening while it lives: every
+// connection is refused, and no other test's server can take the port.
+class RefusingPort {
+ public:
+  RefusingPort() : fd(socket(AF_INET, SOCK_STREAM, 0)) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    bind(fd, reinterpret_cast<sockaddr*>(&address), length);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    port = ntohs(address.sin_port);
+  }
+  ~RefusingPort() { close(fd); }
+  std::string Url() const { return "http://127.0.0.1:" + std::to_string(port); }
+
+ private:
+  int fd;
+  int port = 0;
+};
 
 class SampleGame : public ::testing::Test {
  protected:
@@ -72,14 +83,15 @@ class SampleGame : public ::testing::Test {
     GameAssembly_SetTraceSink(&CollectLine);
   }
   void TearDown() override {
-    GameAssembly_SetCollector(nullptr, nullptr, 0);
+    GameAssembly_SetCollector(nullptr, nullptr, nullptr, 0);
     GameAssembly_SetTraceSink(nullptr);
   }
   static void PlayFrames(int count) {
     for (int i = 0; i < count; ++i) ASSERT_FALSE(GameAssembly_RunFrame());
   }
   static void PlayToTheEnd() {
-    for (int frame = 0; frame < 10000; ++frame) {
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (std::chrono::steady_clock::now() < limit) {
       if (GameAssembly_RunFrame()) return;
     }
     FAIL() << "the game did not quit";
@@ -110,23 +122,50 @@ TEST_F(SampleGame, RestartingMidSessionClosesTheOpenSessionFirst) {
   EXPECT_EQ(RequestedEventTypes(), expected);
 }
 
-TEST_F(SampleGame, RefusesAnUnusableCollectorAndKeepsTheEarlierOne) {
-  const std::string reachableNowhere = "http://127.0.0.1:" + std::to_string(UnusedLoopbackPort());
+TEST_F(SampleGame, StoresEachRequestAndKeepsWhatItCannotDeliverForTheNextRun) {
+  char folder[] = "/tmp/sample-game-outbox-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  const RefusingPort refusing;
+  const std::string reachableNowhere = refusing.Url();
   char reason[48];
-  EXPECT_EQ(GameAssembly_SetCollector(reachableNowhere.c_str(), reason, sizeof reason), 1);
-  EXPECT_EQ(GameAssembly_SetCollector("ftp://collector.example", reason, sizeof reason), 0);
+  EXPECT_EQ(GameAssembly_SetCollector(reachableNowhere.c_str(), folder, reason, sizeof reason), 1);
+  EXPECT_EQ(GameAssembly_SetCollector("ftp://collector.example", folder, reason, sizeof reason), 0);
   EXPECT_THAT(reason, ::testing::StartsWith("invalid collector URL"));
   EXPECT_EQ(std::string(reason).size(), sizeof reason - 1) << "cut to the buffer";
-  EXPECT_EQ(GameAssembly_SetCollector("http://", nullptr, 0), 0);
+  EXPECT_EQ(GameAssembly_SetCollector("http://", folder, nullptr, 0), 0);
+  EXPECT_EQ(GameAssembly_SetCollector(reachableNowhere.c_str(), "", nullptr, 0), 0);
 
+  setenv("SAMPLE_GAME_QUIT_WAIT_MS", "200", 1);
   GameAssembly_StartGame();
-  PlayToTheEnd();  // quits once every request has failed, within its bounded wait
-  const auto failed = LinesNamed("analytics.failed");
-  ASSERT_EQ(failed.size(), LinesNamed("analytics.request").size());
-  for (const json& line : failed) {
-    EXPECT_THAT(line["url"].get<std::string>(),
-                ::testing::StartsWith(reachableNowhere + "/v1/win/"));
+  PlayToTheEnd();  // quits after its bounded wait, the collector never answering
+  unsetenv("SAMPLE_GAME_QUIT_WAIT_MS");
+
+  EXPECT_EQ(GameAssembly_RequestsNotDelivered(), 3);
+  std::vector<json> lines;
+  {
+    std::lock_guard<std::mutex> lock(linesMutex);
+    lines = ::lines;
   }
+  std::size_t requests = 0;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (lines[i]["event"] != "analytics.request") continue;
+    ++requests;
+    ASSERT_LT(i + 1, lines.size());
+    EXPECT_EQ(lines[i + 1]["event"], "analytics.stored") << "right after its request line";
+    EXPECT_EQ(lines[i + 1]["key"].get<std::string>().size(), 36u);
+    EXPECT_GT(lines[i + 1]["bytes"].get<int>(), 0);
+  }
+  EXPECT_EQ(requests, 3u);
+  bool retried = false;
+  for (const json& line : lines) {
+    if (line["event"] != "analytics.retry") continue;
+    retried = true;
+    EXPECT_EQ(line["thread"], "delivery");
+    EXPECT_EQ(line["status"], 0);
+  }
+  EXPECT_TRUE(retried);
+  EXPECT_EQ(lines.back(), json::parse(R"({"event":"analytics.kept","count":3})"));
+  std::filesystem::remove_all(folder);
 }
 
 }  // namespace

@@ -1,13 +1,16 @@
 #!/usr/bin/env python3
 """The main job end to end: corvane runs the sample package, the sample game
 plays its analytics session through Ostrel, and its requests are printed and,
-with --collector, delivered to scripts/collector.
+with --collector, stored in the delivery library's outbox and delivered to
+scripts/collector, across runs, outages and a killed process.
 
 Environment: CORVANE (the built program) and COLLECTOR (scripts/collector).
 The run's platform version and locale are pinned through the environment.
 """
+import hashlib
 import json
 import os
+import signal
 import socket
 import subprocess
 import sys
@@ -19,7 +22,8 @@ CORVANE = os.environ["CORVANE"]
 COLLECTOR = os.environ["COLLECTOR"]
 PROJECT = "sample-game"
 
-PINNED = {"LC_ALL": "de_DE.UTF-8", "SAMPLE_GAME_PLATFORM_VERSION": "6.1.0-e2e"}
+PINNED = {"LC_ALL": "de_DE.UTF-8", "SAMPLE_GAME_PLATFORM_VERSION": "6.1.0-e2e",
+          "SAMPLE_GAME_QUIT_WAIT_MS": "10000"}
 
 # Every event the sample game records, in order: one request per line.
 REQUESTS = [
@@ -42,10 +46,13 @@ CONTEXT = {
 }
 
 
-def run_corvane(*arguments):
+def run_corvane(*arguments, quit_wait_ms=None, cwd=None):
     """Runs corvane; returns (status, trace events, stderr text)."""
     environment = dict(os.environ, **PINNED)
-    result = subprocess.run([CORVANE, *arguments], env=environment, capture_output=True, timeout=120)
+    if quit_wait_ms is not None:
+        environment["SAMPLE_GAME_QUIT_WAIT_MS"] = str(quit_wait_ms)
+    result = subprocess.run([CORVANE, *arguments], env=environment, capture_output=True, timeout=120,
+                            cwd=cwd)
     events = [json.loads(line) for line in result.stdout.decode("utf-8").splitlines()]
     return result.returncode, events, result.stderr.decode("utf-8", "replace")
 
@@ -71,6 +78,7 @@ class Collector:
 
     def __init__(self, fail_first=0):
         self.folder = tempfile.TemporaryDirectory()
+        self.outbox = os.path.join(self.folder.name, "outbox")
         self.out = os.path.join(self.folder.name, "received.jsonl")
         port_file = os.path.join(self.folder.name, "port")
         self.log = open(os.path.join(self.folder.name, "log"), "w+")
@@ -93,7 +101,7 @@ class Collector:
             self.process.wait(timeout=30)
 
     def received(self):
-        """The stored requests: [{"path", "project", "body"}, ...]."""
+        """The stored requests: [{"path", "project", "key", "sha256", "body"}, ...]."""
         if not os.path.exists(self.out):
             return []
         with open(self.out, encoding="utf-8") as file:
@@ -112,15 +120,26 @@ class Collector:
         self.folder.cleanup()
 
 
-def unused_port():
-    with socket.socket() as probe:
-        probe.bind(("127.0.0.1", 0))
-        return probe.getsockname()[1]
+class RefusingPort:
+    """A loopback port bound but never listening, for a with-block: every
+    connection is refused, and no other test's server can take the port."""
+
+    def __enter__(self):
+        self.socket = socket.socket()
+        self.socket.bind(("127.0.0.1", 0))
+        return f"http://127.0.0.1:{self.socket.getsockname()[1]}"
+
+    def __exit__(self, *exc):
+        self.socket.close()
+
+
+def keys(trace, name="analytics.stored"):
+    return [line["key"] for line in named(trace, name)]
 
 
 class SampleSession(unittest.TestCase):
-    def assertCleanRun(self, status, trace, stderr):
-        self.assertEqual(status, 0, stderr)
+    def assertCleanRun(self, status, trace, stderr, expected_status=0):
+        self.assertEqual(status, expected_status, stderr)
         self.assertEqual(len(named(trace, "player.gamequit")), 1)
         self.assertEqual([t["value"] for t in named(trace, "window.title")],
                          ["\U0001F6E9Level 1", "\U0001F6E9Caf\u00e9 \u00c9lan \u2014 Level 2"])
@@ -142,6 +161,17 @@ class SampleSession(unittest.TestCase):
         self.assertEqual(boss["attributes"]["dsa_area"], "Caf\u00e9 \u00c9lan")
         self.assertEqual(boss["metrics"], {"dsm_time": 73.5, "dsm_tries": 3.0})
 
+    def assertStoredAfterEachRequest(self, trace):
+        analytics = [line for line in trace if line["event"].startswith("analytics.")]
+        for index, line in enumerate(analytics):
+            if line["event"] == "analytics.request":
+                self.assertEqual(analytics[index + 1]["event"], "analytics.stored")
+                self.assertEqual(analytics[index + 1]["thread"], line["thread"],
+                                 "on the game thread, as its request line")
+        for line in analytics:
+            if line["event"] in ("analytics.sent", "analytics.retry"):
+                self.assertEqual(line["thread"], "delivery")
+
     def test_default_run_prints_each_request_of_the_session(self):
         status, trace, stderr = run_corvane()
         self.assertCleanRun(status, trace, stderr)
@@ -154,23 +184,32 @@ class SampleSession(unittest.TestCase):
             self.assertTrue(message["url"].endswith(f"/v1/win/{path}?project={PROJECT}"), message["url"])
             self.assertIn("Content-Type: application/json", message["headers"])
         self.assertSessionEvents(requested_events(trace))
-        self.assertEqual(named(trace, "analytics.sent") + named(trace, "analytics.failed"), [])
+        self.assertEqual([line for line in trace if line["event"].startswith("analytics.")
+                          and line["event"] != "analytics.request"], [])
 
     def deliver(self, fail_first):
         with Collector(fail_first) as collector:
-            status, trace, stderr = run_corvane("--collector", collector.url)
+            status, trace, stderr = run_corvane("--collector", collector.url,
+                                                "--outbox", collector.outbox)
             collector.stop()
             received, refused = collector.received(), collector.answers(500)
         self.assertCleanRun(status, trace, stderr)
         self.assertEqual(refused, fail_first)
+        self.assertStoredAfterEachRequest(trace)
         sent = named(trace, "analytics.sent")
         self.assertEqual(len(sent), len(REQUESTS))
         self.assertEqual({line["status"] for line in sent}, {200})
         self.assertEqual({line["thread"] for line in sent}, {"delivery"})
-        self.assertEqual(named(trace, "analytics.failed"), [])
+        self.assertEqual(len(named(trace, "analytics.retry")), fail_first)
+        self.assertEqual(named(trace, "analytics.kept"), [])
         self.assertLess(trace.index(sent[-1]), trace.index(named(trace, "player.gamequit")[0]),
                         "the game quits only after its last request was delivered")
+        self.assertEqual([request["key"] for request in received], keys(trace))
+        self.assertEqual(keys(trace, "analytics.sent"), keys(trace))
         self.assertEqual({request["project"] for request in received}, {PROJECT})
+        for request, line in zip(received, named(trace, "analytics.request")):
+            body = line["message"]["data"].encode("utf-8")
+            self.assertEqual(request["sha256"], hashlib.sha256(body).hexdigest(), "byte for byte")
         arrived = [event for request in received for event in events_of(request["body"])]
         self.assertEqual(arrived, requested_events(trace), "every request arrives once, in order")
         self.assertSessionEvents(arrived)
@@ -181,20 +220,56 @@ class SampleSession(unittest.TestCase):
     def test_collector_refusing_the_first_attempts_still_receives_everything(self):
         self.deliver(fail_first=2)
 
-    def test_unreachable_collector_is_reported_and_the_run_still_ends_well(self):
-        status, trace, stderr = run_corvane("--collector", f"http://127.0.0.1:{unused_port()}")
+    def test_requests_kept_while_the_collector_is_down_arrive_first_in_the_next_run(self):
+        with Collector() as collector, RefusingPort() as down:
+            status, first, stderr = run_corvane("--collector", down, "--outbox", collector.outbox,
+                                                quit_wait_ms=500)
+            self.assertCleanRun(status, first, stderr, expected_status=3)
+            self.assertStoredAfterEachRequest(first)
+            self.assertEqual([line["count"] for line in named(first, "analytics.kept")],
+                             [len(REQUESTS)])
+            self.assertGreaterEqual(len(named(first, "analytics.retry")), 1)
+            self.assertEqual(named(first, "analytics.sent"), [])
+
+            # The same outbox named relative to the current folder.
+            status, second, stderr = run_corvane("--collector", collector.url,
+                                                 "--outbox", "outbox", cwd=collector.folder.name)
+            collector.stop()
+            received = collector.received()
+        self.assertCleanRun(status, second, stderr)
+        self.assertEqual([request["key"] for request in received], keys(first) + keys(second),
+                         "the kept requests first, then the new ones")
+        self.assertEqual(keys(second, "analytics.sent"), keys(first) + keys(second))
+        self.assertEqual(named(second, "analytics.kept"), [])
+
+    def test_a_request_stored_before_the_game_is_killed_is_delivered_by_the_next_run(self):
+        with Collector() as collector, RefusingPort() as down:
+            environment = dict(os.environ, **PINNED)
+            game = subprocess.Popen(
+                [CORVANE, "--collector", down,
+                 "--outbox", collector.outbox],
+                env=environment, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+            for line in game.stdout:
+                stored = json.loads(line)
+                if stored["event"] == "analytics.stored":
+                    game.send_signal(signal.SIGKILL)
+                    break
+            game.wait(timeout=30)
+            game.stdout.close()
+            self.assertEqual(game.returncode, -signal.SIGKILL)
+
+            status, trace, stderr = run_corvane("--collector", collector.url,
+                                                "--outbox", collector.outbox)
+            collector.stop()
+            received = collector.received()
         self.assertCleanRun(status, trace, stderr)
-        failed = named(trace, "analytics.failed")
-        self.assertEqual(len(failed), len(named(trace, "analytics.request")))
-        self.assertEqual(len(failed), len(REQUESTS))
-        for line in failed:
-            self.assertTrue(line["reason"])
-            self.assertGreaterEqual(line["attempts"], 1)
-        self.assertEqual(named(trace, "analytics.sent"), [])
+        self.assertEqual(received[0]["key"], stored["key"])
+        self.assertEqual([request["key"] for request in received[1:]], keys(trace))
+        self.assertEqual(events_of(received[0]["body"])[0]["event_type"], "_session.start")
 
     def test_unusable_collector_address_stops_the_start(self):
         for url, reason in [("ftp://127.0.0.1:1", "scheme"), ("http://", "host"),
-                            ("http://127.0.0.1:99999", "port")]:
+                            ("http://127.0.0.1:99999", "port"), ("http://127.0.0.1:1/in", "path")]:
             status, trace, stderr = run_corvane("--collector", url)
             self.assertEqual(status, 2, url)  # a usage error of --collector
             self.assertIn("invalid collector URL", stderr)

@@ -25,7 +25,8 @@ void ApplyEngineOptions(const EngineOptions& options) {
   if (options.startupTime.count() < 0) throw std::invalid_argument("negative start-up time");
   if (options.framePeriod.count() < 0) throw std::invalid_argument("negative frame period");
   char reason[512] = "";
-  if (!GameAssembly_SetCollector(options.collectorUrl.c_str(), reason, sizeof reason)) {
+  if (!GameAssembly_SetCollector(options.collectorUrl.c_str(), options.outboxFolder.c_str(), reason,
+                                 sizeof reason)) {
     throw std::invalid_argument(reason);
   }
   std::lock_guard<std::mutex> lock(TheConfigured().mutex);
@@ -36,5 +37,7 @@ EngineOptions ConfiguredOptions() {
   std::lock_guard<std::mutex> lock(TheConfigured().mutex);
   return TheConfigured().options;
 }
+
+std::int64_t RequestsNotDeliveredByGame() { return GameAssembly_RequestsNotDelivered(); }
 
 }  // namespace EnginePlayer

@@ -2,14 +2,17 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <string>
 
 namespace EnginePlayer {
 
 struct EngineOptions {
   // The collector the game sends its analytics requests to (an http or
-  // https base address); empty: the requests are only traced.
+  // https address: scheme, host, port); empty: the requests are only traced.
   std::string collectorUrl;
+  // The folder of the outbox the requests wait in until delivered.
+  std::string outboxFolder;
   // The player's start-up: from the window being shown to the game's first
   // frame, whose drawing raises rendering-started.
   std::chrono::milliseconds startupTime{400};
@@ -23,5 +26,9 @@ struct EngineOptions {
 // the reason, for an option the game refuses or a negative time; nothing is
 // applied then.
 void ApplyEngineOptions(const EngineOptions& options);
+
+// Requests the game's last run did not deliver (kept for a later run or
+// lost); 0 when all were delivered.
+std::int64_t RequestsNotDeliveredByGame();
 
 }  // namespace EnginePlayer

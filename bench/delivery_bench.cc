@@ -1,0 +1,168 @@
+// The delivery library's costs: Delivery_Submit on the game thread (goal:
+// p99 <= 200 us per request), and the sender's throughput to a local
+// collector (scripts/collector) over one kept-alive connection against a
+// new connection per request.
+//
+//   cmake --preset release && cmake --build --preset release --target delivery_bench
+//   build/release/bench/delivery_bench
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "collector_process.h"
+#include "ostrel.h"
+#include "ostrel_delivery.h"
+#include "outbox.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A request message as Ostrel queues it: a batch of `events` level-ups with
+// a realistic context (30 events: about 26 kB; 1 event: about 0.9 kB).
+std::string OstrelMessage(int events) {
+  Tavi_Init("project-7c1e9d3b2a4f");
+  Tavi_SetAppData("app-4f1c2b", "com.example.sample", "Sample Game", "2.0.1", "201");
+  Tavi_SetPlatform("Windows", "10.0.19045");
+  Tavi_SetDeviceLocale("en-US");
+  Tavi_SetUser("player-0042-7c1e9d3b2a");
+  Tavi_Update();
+  for (int n = Tavi_MessagesCount(); n > 0; --n) std::free(Tavi_Zel_GetMessage());
+  for (int level = 0; level < events; ++level) Tavi_Event_LevelUp(level);
+  if (Tavi_MessagesCount() == 0) Tavi_Destroy();
+  char* taken = Tavi_Zel_GetMessage();
+  std::string message(taken);
+  std::free(taken);
+  Tavi_Destroy();
+  for (int n = Tavi_MessagesCount(); n > 0; --n) std::free(Tavi_Zel_GetMessage());
+  return message;
+}
+
+std::string ScratchFolder() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "delivery-bench-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  return pattern;
+}
+
+double Percentile(std::vector<double> values, double share) {
+  std::sort(values.begin(), values.end());
+  return values[std::min(values.size() - 1, static_cast<std::size_t>(share * values.size()))];
+}
+
+// Delivery_Submit through the C interface, as the game calls it, with the
+// sender working beside it: range(0) events per message, range(1) = 1 with
+// the local collector receiving, 0 with nothing listening (every attempt
+// refused, requests piling up to the outbox's bound of 10,000, where each
+// submit also drops the oldest). Reports the p50, p99 and largest time of
+// one submit in microseconds.
+void BM_Submit(benchmark::State& state) {
+  const std::string message = OstrelMessage(static_cast<int>(state.range(0)));
+  std::unique_ptr<CollectorProcess> collector;
+  std::string url = "http://127.0.0.1:9";  // discard port: nothing listens
+  if (state.range(1) == 1) {
+    collector = std::make_unique<CollectorProcess>();
+    url = collector->Url();
+  }
+  const std::string folder = ScratchFolder();
+  Delivery_Outbox* outbox =
+      Delivery_Open(folder.c_str(), url.c_str(), nullptr, nullptr, nullptr, nullptr, 0);
+  std::vector<double> micros;
+  char key[DELIVERY_KEY_SIZE];
+  for (auto _ : state) {
+    const auto start = Clock::now();
+    const int32_t result = Delivery_Submit(outbox, message.c_str(), key, nullptr, nullptr, 0);
+    const std::chrono::duration<double, std::micro> took = Clock::now() - start;
+    if (result != DELIVERY_STORED) state.SkipWithError("not stored");
+    micros.push_back(took.count());
+  }
+  Delivery_Close(outbox, 0);
+  std::filesystem::remove_all(folder);
+  state.counters["bytes"] = static_cast<double>(message.size());
+  state.counters["p50_us"] = Percentile(micros, 0.50);
+  state.counters["p99_us"] = Percentile(micros, 0.99);
+  state.counters["max_us"] = Percentile(micros, 1.0);
+}
+BENCHMARK(BM_Submit)
+    ->Args({1, 0})
+    ->Args({30, 0})
+    ->Args({1, 1})
+    ->Args({30, 1})
+    ->Iterations(20000)
+    ->Unit(benchmark::kMicrosecond);
+
+// The sender's rate to scripts/collector on this machine: 500 requests of
+// 30 events are stored (not timed), then the time until the outbox is
+// empty is measured. range(0) = 1: one kept-alive connection (the
+// library's way); 0: a new connection per request.
+void BM_SendToLocalCollector(benchmark::State& state) {
+  static const std::string message = OstrelMessage(30);
+  CollectorProcess collector;
+  constexpr int kRequests = 500;
+  Delivery::OutboxOptions options;
+  options.transfer.reuseConnection = state.range(0) == 1;
+  for (auto _ : state) {
+    const std::string folder = ScratchFolder();
+    {
+      // Stored before the sender starts: the open outbox sends at once.
+      Delivery::Outbox filling(folder, "http://127.0.0.1:9", options, nullptr);
+      for (int i = 0; i < kRequests; ++i) filling.Submit(message);
+      filling.Close(std::chrono::milliseconds(0));
+    }
+    const auto start = Clock::now();
+    Delivery::Outbox outbox(folder, collector.Url(), options, nullptr);
+    if (outbox.Wait(std::chrono::minutes(5)) != 0) state.SkipWithError("not all delivered");
+    const std::chrono::duration<double> took = Clock::now() - start;
+    state.SetIterationTime(took.count());
+    outbox.Close(std::chrono::milliseconds(0));
+    std::filesystem::remove_all(folder);
+  }
+  state.SetItemsProcessed(state.iterations() * kRequests);
+}
+BENCHMARK(BM_SendToLocalCollector)
+    ->Arg(1)
+    ->Arg(0)
+    ->Iterations(3)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// Prints the keep-alive / new-connection ratio after the table.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      const auto items = run.counters.find("items_per_second");
+      if (items == run.counters.end()) continue;
+      (run.run_name.args == "1" ? keepAlive : newConnection) = items->second.value;
+    }
+  }
+  void Finalize() override {
+    ConsoleReporter::Finalize();
+    if (keepAlive > 0 && newConnection > 0) {
+      std::printf(
+          "\nrequests/s to the local collector: keep-alive %.0f, new connection %.0f, "
+          "ratio %.2f\n",
+          keepAlive, newConnection, keepAlive / newConnection);
+    }
+  }
+
+ private:
+  double keepAlive = 0, newConnection = 0;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,207 @@
+/*
+ * ostrel_delivery.h - the public C interface of the delivery library.
+ *
+ * The game takes Ostrel's request messages (the texts Tavi_Zel_GetMessage
+ * returns) and hands each one to Delivery_Submit. The library stores it in
+ * an outbox on disk and sends it to a collector from a thread of its own.
+ * Nothing is lost when the collector is down, the game quits or the process
+ * is killed: what is not yet delivered is sent by the next run.
+ *
+ *   Delivery_Outbox* outbox = Delivery_Open(folder, "https://collector.example",
+ *                                           NULL, on_event, NULL, error, sizeof error);
+ *   ... every frame, for every message taken from Ostrel:
+ *   char key[DELIVERY_KEY_SIZE];
+ *   if (Delivery_Submit(outbox, message, key, NULL, error, sizeof error) != DELIVERY_STORED)
+ *     keep_the_message_and_submit_it_later(message);
+ *   ... when the game quits:
+ *   int64_t kept = Delivery_Close(outbox, 2000);   // sent by the next run
+ *
+ * Outbox
+ *   One SQLite database in write-ahead-log mode, "outbox.sqlite" in the
+ *   folder given to Delivery_Open (created owner-only, 0700; the database
+ *   files are 0600). One row per request: its body, the X-Api-Key and
+ *   Content-Type header lines of the message, its target (the path and query
+ *   of the message's url), an idempotency key, the attempts made and the
+ *   time of the next attempt. When Delivery_Submit returns DELIVERY_STORED
+ *   the request is on disk and survives a crash of the process (not of the
+ *   machine: an operating-system crash or power loss may lose the last
+ *   requests stored before it). Several processes may share one outbox.
+ *
+ * Sending
+ *   One sender thread per outbox handle, oldest request first, over one
+ *   reused connection. The collector URL replaces the scheme, host and port
+ *   of the message's url; path and query are kept. The body is sent byte for
+ *   byte with the message's X-Api-Key and Content-Type lines and
+ *   "Idempotency-Key: <key>", the same key on every attempt and in every
+ *   run, so a collector can recognise a request it has already stored.
+ *   - 2xx: delivered, the row is deleted.
+ *   - No answer (connection error, timeout, TLS failure), 5xx, 408, 429, or
+ *     any other status outside 2xx and 4xx: tried again after a delay drawn
+ *     at random between 0 and firstRetryMs * 2^(attempts-1), at most
+ *     maxRetryMs ("full jitter"). A Retry-After answer (seconds or an HTTP
+ *     date) sets the delay instead, up to one hour.
+ *   - Any other 4xx: the request is set aside as rejected. It stays in the
+ *     outbox for inspection (with the status and the start of the answer)
+ *     and is never sent again.
+ *   After an outage the kept requests are sent spaced out: when a request is
+ *   delivered after failed attempts that lasted D, and n requests wait, the
+ *   next ones go out one per 2D/(3(n+1)) (at most maxRetryMs), until the
+ *   outbox is empty. A collector coming back sees each client at no more
+ *   than about 1.5 times its usual rate. Only one process sends from a
+ *   shared outbox at a time; the others take over when it closes or dies.
+ *   TLS certificate and host name checks are always on.
+ *
+ * Bounds
+ *   At most maxRequests requests, maxBytes bytes (body, header lines and
+ *   target counted) and requests no older than maxAgeSeconds. Over a bound
+ *   the oldest request (rejected ones included) is dropped and reported as a
+ *   DELIVERY_DROPPED event. A request larger than maxBytes on its own is not
+ *   stored (DELIVERY_NOT_STORED).
+ *
+ * Bad conditions
+ *   - An outbox file that is not a database, or is damaged, is moved aside
+ *     (renamed "outbox.sqlite.unreadable-<milliseconds since 1970>") and a
+ *     fresh outbox started; a DELIVERY_OUTBOX_MOVED event says where it went.
+ *   - A folder that cannot be created or written, a full disk, or an outbox
+ *     locked by another process for more than a second: Delivery_Submit
+ *     returns DELIVERY_NOT_STORED with the reason, stores nothing, and the
+ *     game goes on. The request is still the caller's: keep it and submit it
+ *     again later. Every later call tries the folder again.
+ *
+ * Threads and callbacks
+ *   Every function may be called from any thread; calls on one handle are
+ *   serialised inside. Events reach the callback on the thread that caused
+ *   them: DELIVERY_SENT, _RETRY and _REJECTED on the sender thread;
+ *   DELIVERY_DROPPED on the submitting thread (a bound reached by a submit)
+ *   or on the sender thread (the age bound); DELIVERY_OUTBOX_MOVED on the
+ *   thread that found the file unreadable. The event and its texts are valid
+ *   during the call only. The callback must not call Delivery_Close on its
+ *   own handle.
+ *
+ * Texts are NUL-terminated UTF-8, owned by the caller and copied before use.
+ * No C++ exception leaves the library.
+ */
+#ifndef OSTREL_DELIVERY_H
+#define OSTREL_DELIVERY_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#if defined(_WIN32)
+#define DELIVERY_API __declspec(dllexport)
+#else
+#define DELIVERY_API __attribute__((visibility("default")))
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Size of the buffer Delivery_Submit writes the idempotency key to: a
+ * UUID text of 36 characters and the terminating NUL. */
+#define DELIVERY_KEY_SIZE 37
+
+typedef struct Delivery_Outbox Delivery_Outbox;
+
+typedef struct Delivery_Options {
+  int64_t maxRequests;      /* default 10000 */
+  int64_t maxBytes;         /* default 52428800 (50 MiB) */
+  int64_t maxAgeSeconds;    /* default 604800 (7 days) */
+  int64_t firstRetryMs;     /* default 1000: ceiling of the first retry delay */
+  int64_t maxRetryMs;       /* default 300000 (5 minutes): ceiling of every delay */
+  int64_t connectTimeoutMs; /* default 10000 */
+  int64_t requestTimeoutMs; /* default 30000: one whole attempt */
+} Delivery_Options;
+
+/* Results of Delivery_Submit. */
+#define DELIVERY_STORED 0     /* in the outbox on disk */
+#define DELIVERY_MALFORMED 1  /* not a request message; never storable */
+#define DELIVERY_NOT_STORED 2 /* folder not writable, disk full, too large...: try later */
+
+/* Event kinds. */
+#define DELIVERY_SENT 1         /* key, status, attempts */
+#define DELIVERY_RETRY 2        /* key, status (0: no answer), attempts, delayMs, reason */
+#define DELIVERY_REJECTED 3     /* key, status, attempts, reason */
+#define DELIVERY_DROPPED 4      /* key, reason: "count", "bytes" or "age" */
+#define DELIVERY_OUTBOX_MOVED 5 /* path (where the unreadable file went), reason */
+
+typedef struct Delivery_Event {
+  int32_t kind;
+  const char* key;      /* the request's idempotency key; "" when none */
+  int32_t status;       /* HTTP status of the answer; 0 when none */
+  int32_t attempts;     /* attempts made so far, this one included */
+  int64_t delayMs;      /* DELIVERY_RETRY: wait before the next attempt */
+  const char* reason;   /* "" when none */
+  const char* path;     /* "" when none */
+  int32_t senderThread; /* 1 on the sender thread, 0 on the caller's */
+} Delivery_Event;
+
+typedef void (*Delivery_EventCallback)(void* context, const Delivery_Event* event);
+
+typedef struct Delivery_Counts {
+  int64_t stored;   /* by this handle's Delivery_Submit */
+  int64_t sent;     /* delivered by this handle's sender */
+  int64_t retries;  /* failed attempts that will be tried again */
+  int64_t rejected; /* set aside by this handle's sender */
+  int64_t dropped;  /* dropped over a bound, by this handle */
+} Delivery_Counts;
+
+/* The library version, "1.0.0". A static text: do not free it. */
+DELIVERY_API const char* Delivery_Version(void);
+
+/* Fills `options` with the defaults above. */
+DELIVERY_API void Delivery_DefaultOptions(Delivery_Options* options);
+
+/* Returns 1 when `collectorUrl` is usable by Delivery_Open (see there),
+ * else 0 with the reason in `error` (cut to errorSize bytes; may be null). */
+DELIVERY_API int32_t Delivery_CheckCollectorUrl(const char* collectorUrl, char* error,
+                                                size_t errorSize);
+
+/* Opens the outbox in `folder` (created when missing) and starts its sender
+ * thread, which sends the requests earlier runs left first. `collectorUrl`
+ * is "http" or "https", "://", a host (name, IPv4 or bracketed IPv6) and an
+ * optional port, nothing else but an optional final "/". `options` null:
+ * the defaults; a field of 0 or less: its default. `onEvent` may be null;
+ * `context` is handed to it unchanged.
+ * Returns null, with the reason in `error` (cut to errorSize bytes; may be
+ * null), for an unusable collector URL, an empty folder name or a failure
+ * to start the thread. A folder that cannot be written is not an error
+ * here: the handle is returned and Delivery_Submit reports it. */
+DELIVERY_API Delivery_Outbox* Delivery_Open(const char* folder, const char* collectorUrl,
+                                            const Delivery_Options* options,
+                                            Delivery_EventCallback onEvent, void* context,
+                                            char* error, size_t errorSize);
+
+/* Stores one request message, the text exactly as Tavi_Zel_GetMessage
+ * returned it. Never waits for the network. Returns DELIVERY_STORED and
+ * writes the request's idempotency key to `key` (DELIVERY_KEY_SIZE bytes;
+ * may be null) and its size as counted by the byte bound to `bytes` (may be
+ * null). Otherwise returns DELIVERY_MALFORMED or DELIVERY_NOT_STORED, stores
+ * nothing, and writes the reason to `error` (cut to errorSize bytes; may be
+ * null). Storing may drop the oldest requests over a bound (see above). */
+DELIVERY_API int32_t Delivery_Submit(Delivery_Outbox* outbox, const char* message, char* key,
+                                     int64_t* bytes, char* error, size_t errorSize);
+
+/* Requests in the outbox waiting to be sent (rejected ones not counted), by
+ * any process; -1 when the outbox cannot be read. */
+DELIVERY_API int64_t Delivery_Pending(Delivery_Outbox* outbox);
+
+/* Waits until nothing is pending, or `timeoutMs` has passed, or the next
+ * attempt is due only after that; returns what is pending then (-1 when
+ * unknown). */
+DELIVERY_API int64_t Delivery_Wait(Delivery_Outbox* outbox, int64_t timeoutMs);
+
+/* What this handle has done so far. */
+DELIVERY_API void Delivery_GetCounts(Delivery_Outbox* outbox, Delivery_Counts* counts);
+
+/* Waits like Delivery_Wait(outbox, waitMs), then stops the sender (a
+ * transfer still running is abandoned, its request is kept) and releases
+ * the handle. Returns the requests left pending in the outbox, kept for the
+ * next run (-1 when unknown). A null handle returns 0. */
+DELIVERY_API int64_t Delivery_Close(Delivery_Outbox* outbox, int64_t waitMs);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* OSTREL_DELIVERY_H */

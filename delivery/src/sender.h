@@ -1,0 +1,88 @@
+// The sender thread: takes the oldest pending request from the outbox,
+// posts it to the collector and records what came of it, one request at a
+// time, waiting out back-off and catch-up delays in between.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "clock.h"
+#include "collector_address.h"
+#include "delivery_event.h"
+#include "http_transfer.h"
+#include "outbox_store.h"
+#include "send_schedule.h"
+
+namespace Delivery {
+
+struct SharedCounts {
+  std::atomic<std::int64_t> stored{0}, sent{0}, retries{0}, rejected{0}, dropped{0};
+};
+
+struct SenderSetup {
+  std::string folder;
+  CollectorAddress collector;
+  Bounds bounds;
+  RetryPolicy retry;
+  TransferOptions transfer;
+  const Clock* clock;
+  std::int64_t maxPageCount = 0;
+  EventCallback onEvent;
+  SharedCounts* counts;
+};
+
+class Sender {
+ public:
+  explicit Sender(SenderSetup setup);  // starts the thread
+  ~Sender();                           // Stop()
+  Sender(const Sender&) = delete;
+  Sender& operator=(const Sender&) = delete;
+
+  // Look at the outbox again now: the clock moved.
+  void Nudge();
+  // A request was stored: look again when idle (a sender waiting out a
+  // delay would only wait again).
+  void NudgeIfIdle();
+
+  // Waits at most `timeout` for the sender to make a step (or for a nudge).
+  void WaitForStep(std::chrono::milliseconds timeout);
+
+  // The time the sender waits for before its next attempt; 0 when it is
+  // not waiting for a time (sending, idle, or another process sends).
+  std::int64_t SleepingUntilMs();
+
+  // Stops the thread; a transfer in progress is abandoned, its request kept.
+  void Stop();
+
+ private:
+  void Run();
+  void Step(OutboxStore& store, HttpTransfer& transfer);
+  void Send(OutboxStore& store, HttpTransfer& transfer, const StoredRequest& head);
+  void Sleep(std::int64_t untilMs, std::chrono::milliseconds longest);
+  bool Stopping();
+  void Report(DeliveryEvent event);
+  void ReportDropped(const std::vector<DroppedRequest>& dropped);
+
+  const SenderSetup setup;
+  SendSchedule schedule;
+  bool firstAttemptOfRun = true;
+  std::chrono::steady_clock::time_point lastUpkeep;
+
+  std::mutex mutex;
+  std::condition_variable changed;  // nudged, stopping, or a step made
+  bool nudged = false;
+  bool idle = false;         // waiting for work, not for a time
+  bool storedSince = false;  // a request was stored since the step began
+  bool stopping = false;
+  std::int64_t sleepingUntilMs = 0;
+  std::uint64_t steps = 0;
+  std::atomic<bool> abandon{false};  // read by libcurl during a transfer
+  std::thread thread;                // last: starts once everything above is ready
+};
+
+}  // namespace Delivery

@@ -1,0 +1,83 @@
+// A thin RAII layer over the SQLite C interface: one connection, prepared
+// statements, and failures raised as StoreError.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace Delivery {
+
+// A failure of the outbox on disk; what() holds SQLite's or the system's
+// message. `unreadable` when the file is not a database or is damaged.
+class StoreError : public std::runtime_error {
+ public:
+  StoreError(const std::string& what, bool unreadable = false)
+      : std::runtime_error(what), unreadable(unreadable) {}
+  const bool unreadable;
+};
+
+class Database {
+ public:
+  // Opens an existing file for reading and writing (":memory:": a database
+  // in memory). Throws StoreError.
+  explicit Database(const std::string& path);
+  ~Database();
+  Database(const Database&) = delete;
+  Database& operator=(const Database&) = delete;
+
+  // While another connection writes, retry for up to `timeoutMs`, first
+  // after a few microseconds (a writer holds the lock that briefly), then
+  // less often.
+  void WaitWhenBusy(int timeoutMs);
+
+  void Exec(const std::string& sql);
+  // The first column of the first row of `sql`, as text ("" when no row).
+  std::string QueryText(const std::string& sql);
+
+  sqlite3* Handle() const { return db; }
+  [[noreturn]] void Fail(int code, const std::string& doing) const;
+
+ private:
+  sqlite3* db = nullptr;
+  int busyTimeoutMs = 0;
+};
+
+// A prepared statement, reused: Reset() after each use.
+class Statement {
+ public:
+  Statement(Database& database, const char* sql);
+  ~Statement();
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+
+  Statement& Bind(int index, std::int64_t value);
+  Statement& BindText(int index, const std::string& value);
+  Statement& BindBlob(int index, const std::string& value);
+  // True when a row is ready, false when done. Throws StoreError.
+  bool Step();
+  std::int64_t Int(int column) const;
+  std::string Text(int column) const;
+  std::string Blob(int column) const;
+  void Reset();
+
+ private:
+  Database& database;
+  sqlite3_stmt* statement = nullptr;
+};
+
+// Runs Reset() on scope exit, so a failed step leaves the statement usable.
+class StatementUse {
+ public:
+  explicit StatementUse(Statement& statement) : statement(statement) {}
+  ~StatementUse() { statement.Reset(); }
+  Statement* operator->() { return &statement; }
+
+ private:
+  Statement& statement;
+};
+
+}  // namespace Delivery

@@ -1,0 +1,76 @@
+// The C interface through libostrel_delivery.so, as a game calls it.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "collector_process.h"
+#include "ostrel_delivery.h"
+#include "scratch_folder.h"
+#include "test_messages.h"
+
+namespace {
+
+struct Seen {
+  std::mutex mutex;
+  std::vector<std::string> lines;  // "<kind> <key> <status> <senderThread>"
+};
+
+void Record(void* context, const Delivery_Event* event) {
+  auto* seen = static_cast<Seen*>(context);
+  std::lock_guard<std::mutex> lock(seen->mutex);
+  seen->lines.push_back(std::to_string(event->kind) + " " + event->key + " " +
+                        std::to_string(event->status) + " " + std::to_string(event->senderThread));
+}
+
+}  // namespace
+
+TEST(Exports, OpenRefusesAnUnusableCollectorWithTheReason) {
+  char error[40];
+  EXPECT_EQ(Delivery_Open("/tmp/x", "ftp://h", nullptr, nullptr, nullptr, error, sizeof error),
+            nullptr);
+  EXPECT_EQ(std::string(error), "invalid collector URL: scheme \"ftp\" is ") << "cut to the buffer";
+  EXPECT_EQ(Delivery_Open("", "http://h", nullptr, nullptr, nullptr, nullptr, 0), nullptr);
+  EXPECT_EQ(Delivery_CheckCollectorUrl("http://h/path", error, sizeof error), 0);
+  EXPECT_EQ(Delivery_CheckCollectorUrl("https://h:8443/", nullptr, 0), 1);
+  EXPECT_EQ(Delivery_Close(nullptr, 0), 0);
+  EXPECT_STREQ(Delivery_Version(), "1.0.0");
+}
+
+TEST(Exports, SubmitStoresAndTheSenderReportsOnItsThread) {
+  ScratchFolder folder;
+  CollectorProcess collector;
+  Seen seen;
+  Delivery_Options options;
+  Delivery_DefaultOptions(&options);
+  EXPECT_EQ(options.maxRequests, 10000);
+  EXPECT_EQ(options.maxAgeSeconds, 7 * 24 * 3600);
+  options.maxRequests = 0;  // 0: the default
+  char error[256] = "";
+  Delivery_Outbox* outbox = Delivery_Open(folder.Path().c_str(), collector.Url().c_str(), &options,
+                                          Record, &seen, error, sizeof error);
+  ASSERT_NE(outbox, nullptr) << error;
+
+  char key[DELIVERY_KEY_SIZE];
+  int64_t bytes = 0;
+  const std::string message = TestMessage(TestEvent("a_x", 1));
+  ASSERT_EQ(Delivery_Submit(outbox, message.c_str(), key, &bytes, error, sizeof error),
+            DELIVERY_STORED)
+      << error;
+  EXPECT_EQ(std::strlen(key), 36u);
+  EXPECT_EQ(key[14], '4');
+  EXPECT_GT(bytes, 0);
+  EXPECT_EQ(Delivery_Submit(outbox, "not a message", nullptr, nullptr, error, sizeof error),
+            DELIVERY_MALFORMED);
+  EXPECT_STREQ(error, "malformed request message: not JSON text");
+  EXPECT_EQ(Delivery_Wait(outbox, 20000), 0);
+
+  Delivery_Counts counts;
+  Delivery_GetCounts(outbox, &counts);
+  EXPECT_EQ(counts.stored, 1);
+  EXPECT_EQ(counts.sent, 1);
+  EXPECT_EQ(Delivery_Close(outbox, 0), 0);
+  EXPECT_EQ(seen.lines, std::vector<std::string>{"1 " + std::string(key) + " 200 1"});
+}

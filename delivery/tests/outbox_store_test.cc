@@ -1,0 +1,142 @@
+#include "outbox_store.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "scratch_folder.h"
+
+using namespace Delivery;
+
+namespace {
+
+OutgoingRequest Request(const std::string& body) {
+  return {"/v1/win/record?project=p", {"X-Api-Key: k", "Content-Type: application/json"}, body};
+}
+
+std::vector<std::string> PendingBodies(OutboxStore& store) {
+  std::vector<std::string> bodies;
+  while (auto oldest = store.OldestPending()) {
+    bodies.push_back(oldest->request.body);
+    store.Delete(oldest->id);
+  }
+  return bodies;
+}
+
+std::string FileBytes(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+unsigned Mode(const std::string& path) {
+  struct stat info {};
+  stat(path.c_str(), &info);
+  return info.st_mode & 0777;
+}
+
+}  // namespace
+
+TEST(OutboxStore, KeepsRequestsAcrossConnectionsOldestFirstOwnerOnly) {
+  ScratchFolder scratch;
+  const std::string folder = scratch / "state/corvane";
+  {
+    OutboxStore store(folder, 1000, nullptr);
+    store.Insert("k1", Request("{\"a\":\"caf\xC3\xA9\"}"), 1000, Bounds{});
+    store.Insert("k2", Request(std::string("x\0y", 3)), 1001, Bounds{});
+    store.ScheduleRetry(store.OldestPending()->id, 3, 5000);
+  }
+  OutboxStore store(folder, 2000, nullptr);
+  EXPECT_EQ(store.Pending(), 2);
+  std::optional<StoredRequest> oldest = store.OldestPending();
+  ASSERT_TRUE(oldest);
+  EXPECT_EQ(oldest->key, "k1");
+  EXPECT_EQ(oldest->attempts, 3);
+  EXPECT_EQ(oldest->nextAttemptMs, 5000);
+  EXPECT_EQ(oldest->request.headers, Request("").headers);
+  EXPECT_EQ(oldest->request.target, "/v1/win/record?project=p");
+  store.SetAside(oldest->id, 4, 400, "HTTP 400: bad");
+  EXPECT_EQ(store.Pending(), 1);
+  EXPECT_EQ(store.Rejected(), 1);
+  EXPECT_EQ(PendingBodies(store), (std::vector<std::string>{std::string("x\0y", 3)}));
+
+  EXPECT_EQ(Mode(scratch / "state"), 0700u);
+  EXPECT_EQ(Mode(folder), 0700u);
+  for (const char* file : {"outbox.sqlite", "outbox.sqlite-wal", "outbox.sqlite-shm"}) {
+    EXPECT_EQ(Mode(folder + "/" + file), 0600u) << file;
+  }
+}
+
+TEST(OutboxStore, EachBoundDropsTheOldest) {
+  ScratchFolder scratch;
+  OutboxStore store(scratch.Path(), 0, nullptr);
+  const std::int64_t requestBytes = RequestBytes(Request("0123456789"));
+
+  Bounds bounds;
+  bounds.maxRequests = 3;
+  for (int i = 1; i <= 3; ++i) {
+    EXPECT_TRUE(store.Insert("c" + std::to_string(i), Request("0123456789"), i, bounds).empty());
+  }
+  std::vector<DroppedRequest> dropped = store.Insert("c4", Request("0123456789"), 4, bounds);
+  ASSERT_EQ(dropped.size(), 1u);
+  EXPECT_EQ(dropped[0].key, "c1");
+  EXPECT_EQ(dropped[0].reason, "count");
+  EXPECT_EQ(store.Pending(), 3);
+
+  bounds = Bounds{};
+  bounds.maxBytes = 4 * requestBytes;  // room for one more of these, not two
+  dropped = store.Insert("b1", Request(std::string(2 * 10, 'b')), 5, bounds);
+  ASSERT_EQ(dropped.size(), 1u);
+  EXPECT_EQ(dropped[0].key, "c2");
+  EXPECT_EQ(dropped[0].reason, "bytes");
+
+  bounds = Bounds{};
+  bounds.maxAgeMs = 100;
+  EXPECT_TRUE(store.DropExpired(103, bounds).empty());
+  dropped = store.DropExpired(105, bounds);  // c3 (3) and c4 (4) are older than 5
+  ASSERT_EQ(dropped.size(), 2u);
+  EXPECT_EQ(dropped[0].key, "c3");
+  EXPECT_EQ(dropped[1].reason, "age");
+  EXPECT_EQ(PendingBodies(store), (std::vector<std::string>{std::string(20, 'b')}));
+}
+
+TEST(OutboxStore, AnUnreadableFileIsMovedAsideAndAFreshOneStarted) {
+  ScratchFolder scratch;
+  const std::string path = scratch / "outbox.sqlite";
+  {
+    OutboxStore store(scratch.Path(), 0, nullptr);
+    for (int i = 0; i < 200; ++i) {
+      store.Insert("k" + std::to_string(i), Request(std::string(500, 'x')), i, Bounds{});
+    }
+  }
+  std::filesystem::resize_file(path, std::filesystem::file_size(path) / 2);  // truncated
+  const std::string notADatabase(4096, 'n');
+  for (const std::string& damage : {std::string("truncated"), notADatabase}) {
+    if (damage != "truncated") std::ofstream(path, std::ios::binary) << damage;
+    const std::string before = FileBytes(path);
+    std::string movedTo;
+    OutboxStore store(scratch.Path(), 77, &movedTo);
+    EXPECT_EQ(movedTo.rfind(path + ".unreadable-77", 0), 0u) << movedTo;
+    EXPECT_EQ(FileBytes(movedTo), before) << "moved, not changed";
+    EXPECT_EQ(store.Pending(), 0);
+    store.Insert("fresh", Request("{}"), 78, Bounds{});
+    EXPECT_EQ(store.Pending(), 1);
+    std::filesystem::remove(movedTo);
+  }
+}
+
+TEST(OutboxStore, AFullDiskFailsTheInsertAndKeepsWhatWasStored) {
+  ScratchFolder scratch;
+  OutboxStore store(scratch.Path(), 0, nullptr, /*maxPageCount=*/8);
+  store.Insert("small", Request("{}"), 1, Bounds{});
+  try {
+    store.Insert("large", Request(std::string(64 * 1024, 'x')), 2, Bounds{});
+    ADD_FAILURE() << "stored past the full disk";
+  } catch (const StoreError& error) {
+    EXPECT_NE(std::string(error.what()).find("full"), std::string::npos) << error.what();
+    EXPECT_FALSE(error.unreadable);
+  }
+  EXPECT_EQ(PendingBodies(store), (std::vector<std::string>{"{}"}));
+}

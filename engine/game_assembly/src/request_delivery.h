@@ -1,0 +1,52 @@
+// Where the analytics requests the game takes from Ostrel's queue go: each
+// one is traced as {"event":"analytics.request","message":{...}}, and, when
+// a collector is configured, stored in the delivery library's outbox
+// ("analytics.stored" right after) and sent from there by the library's
+// sender thread. The library's events become trace lines too (see
+// delivery_trace.h).
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <string>
+
+#include "ostrel_delivery.h"
+
+namespace GameAssembly {
+
+class RequestDelivery {
+ public:
+  // An empty `collectorUrl` traces only. Otherwise opens the outbox in
+  // `outboxFolder`; throws std::invalid_argument when it cannot.
+  RequestDelivery(const std::string& collectorUrl, const std::string& outboxFolder);
+  // Finish(0) when not finished yet.
+  ~RequestDelivery();
+  RequestDelivery(const RequestDelivery&) = delete;
+  RequestDelivery& operator=(const RequestDelivery&) = delete;
+
+  // Takes every request waiting in Ostrel's queue, oldest first, and stores
+  // it. A request the outbox cannot take now ("analytics.notstored") stays
+  // with the game, ahead of later ones, and is stored by a later call.
+  void TakeQueued();
+
+  // True once nothing is left to deliver (at once without a collector);
+  // waits at most `wait` for that.
+  bool Delivered(std::chrono::milliseconds wait);
+
+  // Closes the outbox, waiting at most `wait` for the last requests. Traces
+  // "analytics.kept" when some are left for a later run and
+  // "analytics.lost" when some could not be stored at all. Returns how many
+  // requests were not delivered (kept or lost); later calls return the same.
+  std::int64_t Finish(std::chrono::milliseconds wait);
+
+ private:
+  void StoreUnstored();
+
+  Delivery_Outbox* outbox = nullptr;
+  std::deque<std::string> unstored;  // taken from Ostrel, not yet in the outbox
+  std::int64_t undelivered = 0;
+  bool finished = false;
+};
+
+}  // namespace GameAssembly
