@@ -1,5 +1,6 @@
 #include "sample_game.h"
 
+#include "game_screen.h"
 #include "ostrel.h"
 #include "sample_game_session.h"
 
@@ -27,6 +28,7 @@ void SampleGame::Start() {
   outbox_ = std::make_unique<RequestOutbox>(collectorUrl_);
   phase_ = Phase::Playing;
   frame_ = 0;
+  GameScreen::Instance().Reset();
 }
 
 bool SampleGame::RunFrame() {
@@ -43,6 +45,7 @@ void SampleGame::PlaySessionFrame() {
   for (const SessionStep& step : SessionSteps()) {
     if (step.frame == frame_) step.play();
   }
+  GameScreen::Instance().ShowProgress(frame_, SessionSteps().back().frame);
   Tavi_Update();  // does nothing before Tavi_Init and after Tavi_Destroy
   outbox_->TakeQueued();
   if (frame_ >= SessionSteps().back().frame) {
