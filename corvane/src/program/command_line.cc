@@ -68,6 +68,12 @@ const Option kOptions[] = {
        state.line.framePeriod = Milliseconds("--frame-ms", values[0]);
      },
      "the game's frame period, 0 to 60000 ms\n(default: 16)"},
+    {"--frames", nullptr, Takes::OneValue, "DIR", false,
+     [](ParseState& state, const auto& values) { state.line.framesFolder = values[0]; },
+     "write DIR/frame-NNNN.png, the window's picture at\n"
+     "each visible change (at most 60 of the game's own\n"
+     "frames), and DIR/timeline.png, all of them on one\n"
+     "sheet; DIR is created if missing"},
     {"--protocol", nullptr, Takes::OneValue, "URI", false,
      [](ParseState& state, const auto& values) {
        ChooseKind(state, Kind::Protocol, "--protocol");
@@ -216,8 +222,9 @@ std::string UsageText() {
       "An option's value may not start with \"--\". Other words that start with \"--\"\n"
       "are refused before \"--\"; single-dash words such as -level are launch arguments.\n"
       "\n"
-      "Exit status: 0 when the game quits, 1 when the host cannot start or the\n"
-      "activation fails, 2 for a usage error.\n";
+      "Exit status: 0 when the game quits, 1 when the host cannot start, the\n"
+      "activation fails or --frames could not write every picture, 2 for a usage\n"
+      "error (also a --frames folder that cannot be created or written to).\n";
   return text;
 }
 

@@ -48,6 +48,8 @@ struct CommandLine {
   std::optional<std::string> collectorUrl;
   std::optional<std::chrono::milliseconds> startupTime;
   std::optional<std::chrono::milliseconds> framePeriod;
+  // --frames DIR: the folder the window's pictures are written to.
+  std::optional<std::string> framesFolder;
   // --query-exports CLASSID: no application; the program's exports are
   // called as the runtime would call them and their answers printed.
   std::string exportQuery;
