@@ -25,7 +25,8 @@ bool IsOurPicture(const std::string& name) {
   if (name.size() < prefix.size() + 4 + suffix.size()) return false;
   if (name.compare(0, prefix.size(), prefix) != 0) return false;
   if (name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) return false;
-  const std::string digits = name.substr(prefix.size(), name.size() - prefix.size() - 4);
+  const std::string digits =
+      name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
   return digits.find_first_not_of("0123456789") == std::string::npos;
 }
 

@@ -1,19 +1,26 @@
 #include "package_images.h"
 
+#include <cstring>
+#include <fstream>
+
 #include "platform/trace.h"
 
 namespace Platform::Render {
 namespace {
 
-std::string Reason(cairo_status_t status) {
-  switch (status) {
-    case CAIRO_STATUS_FILE_NOT_FOUND:
-      return "file not found or not readable";
-    case CAIRO_STATUS_NO_MEMORY:
-      return "out of memory";
-    default:
-      return std::string("not a PNG file (") + cairo_status_to_string(status) + ")";
-  }
+bool StartsLikePng(const std::string& file) {
+  static const char kSignature[8] = {'\x89', 'P', 'N', 'G', '\r', '\n', '\x1a', '\n'};
+  char start[sizeof kSignature] = {};
+  std::ifstream in(file, std::ios::binary);
+  return in.read(start, sizeof start) && std::memcmp(start, kSignature, sizeof start) == 0;
+}
+
+// cairo tells a missing file apart, but reports other PNG trouble as
+// running out of memory: the file's first bytes tell which it is.
+std::string Reason(const std::string& file, cairo_status_t status) {
+  if (status == CAIRO_STATUS_FILE_NOT_FOUND) return "file not found or not readable";
+  if (!StartsLikePng(file)) return "not a PNG file";
+  return std::string("the PNG file cannot be decoded (") + cairo_status_to_string(status) + ")";
 }
 
 void ReportUnavailable(const SceneItem& image, const std::string& reason) {
@@ -44,7 +51,7 @@ cairo_surface_t* PackageImages::Decode(const SceneItem& image) {
   const cairo_status_t status = cairo_surface_status(surface);
   if (status == CAIRO_STATUS_SUCCESS) return surface;
   cairo_surface_destroy(surface);
-  ReportUnavailable(image, Reason(status));
+  ReportUnavailable(image, Reason(image.file, status));
   return nullptr;
 }
 
