@@ -65,22 +65,30 @@ void ApplyEngineOptions(const Corvane::CommandLine& line) {
   }
 }
 
-// The frame writer for --frames, watching the window from now on; null
-// without the option. A folder it cannot use is a usage error of --frames.
-// Called before the package folder becomes the current one, so a relative
-// DIR is taken from where corvane was started.
+// The frame writer for --frames; null without the option. A folder it
+// cannot use is a usage error of --frames. Called before the package folder
+// becomes the current one, so a relative DIR is taken from where corvane
+// was started.
 std::shared_ptr<Platform::Render::FrameWriter> StartFrameWriter(const Corvane::CommandLine& line) {
   if (!line.framesFolder) return nullptr;
-  std::shared_ptr<Platform::Render::FrameWriter> writer;
   try {
-    writer = std::make_shared<Platform::Render::FrameWriter>(
+    return std::make_shared<Platform::Render::FrameWriter>(
         Platform::Render::FrameWriter::Options{*line.framesFolder});
   } catch (const std::runtime_error& unusable) {
     throw Corvane::UsageError(std::string("--frames: ") + unusable.what());
   }
-  Platform::Composition::SetObserver(writer);
-  return writer;
 }
+
+// The window is watched by `observer` (may be null) while this lives.
+class WatchedWindow {
+ public:
+  explicit WatchedWindow(std::shared_ptr<Platform::CompositionObserver> observer) {
+    Platform::Composition::SetObserver(std::move(observer));
+  }
+  ~WatchedWindow() { Platform::Composition::SetObserver(nullptr); }
+  WatchedWindow(const WatchedWindow&) = delete;
+  WatchedWindow& operator=(const WatchedWindow&) = delete;
+};
 
 int RunApplication(const Corvane::CommandLine& line) {
   auto activation = Corvane::ActivationFor(line);
@@ -90,9 +98,12 @@ int RunApplication(const Corvane::CommandLine& line) {
   EnterPackageFolder(line.packageFolder.value_or(Platform::StandIn::PackageFolder()));
   Platform::Trace::SetSink(PrintTraceEvent);
   Platform::StandIn::Activate(activation);
-  // The callback is a delegate of the host: it counts itself while alive.
-  Windows::UI::Xaml::Application::Start(
-      [counted = Corvane::ModuleObjectCount()](auto) { Platform::ref_new<Corvane::App>(); });
+  {
+    const WatchedWindow watched(frames);  // the frames are written at the application's end
+    // The callback is a delegate of the host: it counts itself while alive.
+    Windows::UI::Xaml::Application::Start(
+        [counted = Corvane::ModuleObjectCount()](auto) { Platform::ref_new<Corvane::App>(); });
+  }
   if (const auto failure = Platform::StandIn::ActivationFailure()) {
     std::fprintf(stderr, "corvane: activation failed: %s\n", failure->message.c_str());
     return 1;
