@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "application_internal.h"
+#include "platform/composition.h"
 #include "platform/trace.h"
 #include "trace_internal.h"
 #include "ui_loop.h"
@@ -39,6 +40,7 @@ void EndApplication() {
   if (handlers > 0 || workItems > 0) {
     Trace::Record("application.dropped", {{"handlers", handlers}, {"workItems", workItems}});
   }
+  Composition::NotifyApplicationEnding();
   RecordFinalEvent("application.exit");
 }
 

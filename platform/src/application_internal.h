@@ -12,8 +12,9 @@ void ReleaseWindowContent();
 // core window's Closed event (the engine stops its threads), the pool's
 // running items finish and its unstarted ones are dropped, the window's
 // content and the application are released, the handlers still queued are
-// dropped ("application.dropped" counts what was dropped, if anything), and
-// "application.exit" is recorded as the trace's last line.
+// dropped ("application.dropped" counts what was dropped, if anything), a
+// composition observer finishes its work, and "application.exit" is
+// recorded as the trace's last line.
 void EndApplication();
 
 }  // namespace Platform::Internal

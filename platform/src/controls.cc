@@ -112,4 +112,19 @@ double Canvas::GetTop(const std::shared_ptr<UIElement>& element) {
   return Offset(element, TopProperty());
 }
 
+void SwapChainPanel::Present(std::shared_ptr<const Platform::PresentedFrame> frame) {
+  std::shared_ptr<const Platform::PresentedFrame> previous;
+  {
+    std::lock_guard<std::mutex> lock(presentedMutex_);
+    previous = std::move(presented_);
+    presented_ = std::move(frame);
+  }
+  Platform::Composition::NotifyFramePresented(*this);
+}
+
+std::shared_ptr<const Platform::PresentedFrame> SwapChainPanel::PresentedFrame() const {
+  std::lock_guard<std::mutex> lock(presentedMutex_);
+  return presented_;
+}
+
 }  // namespace Windows::UI::Xaml::Controls

@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "application_internal.h"
+#include "platform/composition.h"
 #include "platform/strings.h"
 #include "platform/trace.h"
 #include "platform/view.h"
@@ -123,6 +124,7 @@ void StandIn::RunUntilExit() {
 bool StandIn::ExitRequested() { return Internal::UiLoop::Instance().ExitRequested(); }
 
 void StandIn::Reset() {
+  Composition::SetObserver(nullptr);
   auto coreWindow = Internal::MainWindow()->CoreWindow();
   coreWindow->Closed.Raise(coreWindow, ref_new<Windows::UI::Core::CoreWindowEventArgs>());
   Internal::ResetWorkerPool();

@@ -102,6 +102,8 @@ std::string Trace::Format(const Event& event) {
   return event.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
+double Trace::Milliseconds() { return MillisecondsSinceStart(); }
+
 void Trace::NameCurrentThread(const std::string& name) { threadName = name; }
 
 std::string Trace::CurrentThreadName() {

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/composition.h"
 #include "platform/controls.h"
 #include "platform/strings.h"
 #include "platform/trace.h"
@@ -105,6 +106,7 @@ void FlushLayout() {
                                        {"width", Windows::UI::Xaml::Number(element->Width())},
                                        {"height", Windows::UI::Xaml::Number(element->Height())}});
   }
+  Composition::NotifyLayoutUpdated();
 }
 
 }  // namespace Platform::Internal

@@ -56,11 +56,14 @@ bool UiLoop::RunOne() {
       entry.second.pop_front();
       break;
     }
+    running_ = handler != nullptr;
   }
   if (!handler) return false;
   handler();
   handler = nullptr;
   FlushLayout();
+  std::lock_guard<std::mutex> lock(mutex_);
+  running_ = false;
   return true;
 }
 
@@ -109,6 +112,11 @@ void UiLoop::RequestExit() {
 bool UiLoop::ExitRequested() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return exitRequested_;
+}
+
+bool UiLoop::Busy() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return running_ || !QueuesEmpty() || PendingWorkItems() > 0;
 }
 
 void UiLoop::Wake() {

@@ -41,6 +41,9 @@ class UiLoop {
   void RunUntilExit();
   void RequestExit();
   bool ExitRequested() const;
+  // True while a handler runs or waits, or a work item is pending: the
+  // application is doing something a player could see.
+  bool Busy() const;
   // Called when a work item finishes.
   void Wake();
   // Drops the queued handlers (on the calling thread); returns how many.
@@ -55,6 +58,7 @@ class UiLoop {
   std::condition_variable wake_;
   std::map<int, std::deque<std::function<void()>>, std::greater<int>> queues_;
   bool exitRequested_ = false;
+  bool running_ = false;  // a handler (and its layout pass) is running
   std::thread::id uiThread_;
 };
 
@@ -68,7 +72,8 @@ std::size_t ShutDownWorkerPool();
 // Back to the state of a new process (workers start again on demand).
 void ResetWorkerPool();
 
-// Layout (ui_element.cc): reports the elements whose placement changed.
+// Layout (ui_element.cc): reports the elements whose placement changed,
+// then tells a composition observer that the tree may have changed.
 void FlushLayout();
 
 }  // namespace Platform::Internal

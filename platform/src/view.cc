@@ -49,6 +49,8 @@ void ApplicationView::Title(const Platform::String& title) {
   Platform::Trace::Record("window.title", {{"value", Platform::ToUtf8(title)}});
 }
 
+Platform::String ApplicationView::MainViewTitle() { return MainView()->Title(); }
+
 bool ApplicationView::SuppressSystemOverlays() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return suppressSystemOverlays_;

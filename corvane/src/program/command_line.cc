@@ -72,6 +72,12 @@ const Option kOptions[] = {
        state.line.framePeriod = Milliseconds("--frame-ms", values[0]);
      },
      "the game's frame period, 0 to 60000 ms\n(default: 16)"},
+    {"--frames", nullptr, Takes::OneValue, "DIR", false,
+     [](ParseState& state, const auto& values) { state.line.framesFolder = values[0]; },
+     "write DIR/frame-NNNN.png, the window's picture at\n"
+     "each visible change (at most 60 of the game's own\n"
+     "frames), and DIR/timeline.png, all of them on one\n"
+     "sheet; DIR is created if missing"},
     {"--protocol", nullptr, Takes::OneValue, "URI", false,
      [](ParseState& state, const auto& values) {
        ChooseKind(state, Kind::Protocol, "--protocol");
@@ -221,8 +227,10 @@ std::string UsageText() {
       "are refused before \"--\"; single-dash words such as -level are launch arguments.\n"
       "\n"
       "Exit status: 0 when the game quits (with --collector: having delivered every\n"
-      "request), 1 when the host cannot start or the activation fails, 2 for a usage\n"
-      "error, 3 when the game quit with requests kept in its outbox for a later run.\n";
+      "request), 1 when the host cannot start, the activation fails or --frames could\n"
+      "not write every picture, 2 for a usage error (also a --frames folder that\n"
+      "cannot be created or written to), 3 when the game quit with requests kept in\n"
+      "its outbox for a later run.\n";
   return text;
 }
 

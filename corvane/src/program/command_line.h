@@ -50,6 +50,8 @@ struct CommandLine {
   std::optional<std::chrono::milliseconds> framePeriod;
   // The folder of the outbox the requests wait in (--outbox).
   std::optional<std::string> outboxFolder;
+  // --frames DIR: the folder the window's pictures are written to.
+  std::optional<std::string> framesFolder;
   // --query-exports CLASSID: no application; the program's exports are
   // called as the runtime would call them and their answers printed.
   std::string exportQuery;

@@ -2,13 +2,16 @@
 // command line asks for and prints the platform trace on standard output.
 // Exit status: 0 when the game quits (and for --help and --version), 1 when
 // the host cannot start (a missing GameAssembly import, a missing package
-// folder) or the activation fails, 2 for a usage error (an unknown option, a
-// missing or invalid value such as a --protocol text that is no absolute URI
-// or a --collector address the engine refuses, two activation kinds), 3 when
-// the game quit with analytics requests kept in its outbox for a later run
-// (or lost because they could not be stored). The --collector address, the
-// --outbox folder and the player's timing (--startup-ms, --frame-ms) go to
-// the engine as engine options; the game in GameAssembly does the sending.
+// folder), the activation fails or --frames could not write every picture,
+// 2 for a usage error (an unknown option, a missing or invalid value such as
+// a --protocol text that is no absolute URI, a --collector address the
+// engine refuses or a --frames folder that cannot be created or written to,
+// two activation kinds), 3 when the game quit with analytics requests kept in
+// its outbox for a later run (or lost because they could not be stored). The
+// --collector address, the --outbox folder and the player's timing
+// (--startup-ms, --frame-ms) go to the engine as engine options; the game in
+// GameAssembly does the sending. --frames installs the stand-in's frame
+// writer before the application starts.
 #include <unistd.h>
 
 #include <cstdio>
@@ -23,6 +26,8 @@
 #include "module/module_exports.h"
 #include "module/module_startup.h"
 #include "platform/application.h"
+#include "platform/composition.h"
+#include "platform/render/frame_writer.h"
 #include "platform/stand_in.h"
 #include "platform/trace.h"
 #include "program/command_line.h"
@@ -79,18 +84,53 @@ void ApplyEngineOptions(const Corvane::CommandLine& line) {
   }
 }
 
+// The frame writer for --frames; null without the option. A folder it
+// cannot use is a usage error of --frames. Called before the package folder
+// becomes the current one, so a relative DIR is taken from where corvane
+// was started.
+std::shared_ptr<Platform::Render::FrameWriter> StartFrameWriter(const Corvane::CommandLine& line) {
+  if (!line.framesFolder) return nullptr;
+  try {
+    return std::make_shared<Platform::Render::FrameWriter>(
+        Platform::Render::FrameWriter::Options{*line.framesFolder});
+  } catch (const std::runtime_error& unusable) {
+    throw Corvane::UsageError(std::string("--frames: ") + unusable.what());
+  }
+}
+
+// The window is watched by `observer` (may be null) while this lives.
+class WatchedWindow {
+ public:
+  explicit WatchedWindow(std::shared_ptr<Platform::CompositionObserver> observer) {
+    Platform::Composition::SetObserver(std::move(observer));
+  }
+  ~WatchedWindow() { Platform::Composition::SetObserver(nullptr); }
+  WatchedWindow(const WatchedWindow&) = delete;
+  WatchedWindow& operator=(const WatchedWindow&) = delete;
+};
+
 int RunApplication(const Corvane::CommandLine& line) {
   auto activation = Corvane::ActivationFor(line);
   Corvane::GameAssembly();  // a missing import stops the start here
   ApplyEngineOptions(line);
+  const auto frames = StartFrameWriter(line);
   EnterPackageFolder(line.packageFolder.value_or(Platform::StandIn::PackageFolder()));
   Platform::Trace::SetSink(PrintTraceEvent);
   Platform::StandIn::Activate(activation);
-  // The callback is a delegate of the host: it counts itself while alive.
-  Windows::UI::Xaml::Application::Start(
-      [counted = Corvane::ModuleObjectCount()](auto) { Platform::ref_new<Corvane::App>(); });
+  {
+    const WatchedWindow watched(frames);  // the frames are written at the application's end
+    // The callback is a delegate of the host: it counts itself while alive.
+    Windows::UI::Xaml::Application::Start(
+        [counted = Corvane::ModuleObjectCount()](auto) { Platform::ref_new<Corvane::App>(); });
+  }
   if (const auto failure = Platform::StandIn::ActivationFailure()) {
     std::fprintf(stderr, "corvane: activation failed: %s\n", failure->message.c_str());
+    return 1;
+  }
+  if (frames && frames->Failures() > 0) {
+    std::fprintf(stderr,
+                 "corvane: --frames: %u pictures could not be written to %s (see the trace)\n",
+                 frames->Failures(), line.framesFolder->c_str());
     return 1;
   }
   return EnginePlayer::RequestsNotDeliveredByGame() > 0 ? 3 : 0;

@@ -43,6 +43,7 @@ std::string Describe(const CommandLine& line) {
   if (line.startupTime) text += " startup=" + std::to_string(line.startupTime->count());
   if (line.framePeriod) text += " frame=" + std::to_string(line.framePeriod->count());
   if (line.outboxFolder) text += " outbox=" + *line.outboxFolder;
+  if (line.framesFolder) text += " frames=" + *line.framesFolder;
   return text;
 }
 
@@ -72,6 +73,7 @@ TEST(CommandLine, OptionsAreRecognisedAnywhereBeforeTheEndOfOptions) {
       {{"--startup-ms", "0", "-level", "--frame-ms", "60000"},
        "launch[-level] startup=0 frame=60000"},
       {{"--frame-ms", "007"}, "launch[] frame=7"},
+      {{"-level", "--frames", "out/run 1", "5"}, "launch[-level 5] frames=out/run 1"},
       {{"--query-exports", ""}, "query-exports[]"},
       {{"--package", "p", "--query-exports", "Corvane.MainPage"},
        "query-exports[Corvane.MainPage] package=p"},

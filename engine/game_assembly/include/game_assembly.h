@@ -2,7 +2,8 @@
 //
 // The host imports three of them: SetHeaderUpdateCallback,
 // DllGetActivationFactory and DllCanUnloadNow. The engine's player drives
-// the game through GameAssembly_StartGame and GameAssembly_RunFrame.
+// the game through GameAssembly_StartGame and GameAssembly_RunFrame, and
+// has it draw its picture with GameAssembly_DrawFrame.
 #pragma once
 
 #include <cstddef>
@@ -16,6 +17,9 @@
 #define GAME_ASSEMBLY_EXPORT __attribute__((visibility("default")))
 
 extern "C" {
+
+// cairo's drawing context (cairo.h).
+typedef struct _cairo cairo_t;
 
 // The title callback: a NUL-terminated 8-bit text, valid during the call.
 typedef void (*HeaderUpdateCallbackFunction)(const char* text);
@@ -65,5 +69,12 @@ GAME_ASSEMBLY_EXPORT void GameAssembly_StartGame(void);
 
 // Plays one frame; answers 1 once the game has quit, 0 while it runs.
 GAME_ASSEMBLY_EXPORT int GameAssembly_RunFrame(void);
+
+// Draws the game's picture for a render panel of width x height pixels with
+// `cr` (origin at the top left, one unit a pixel): the level, the title
+// text and the session's progress. Answers 1 when it drew, 0 when the
+// picture would look as the one it drew last (nothing is drawn then).
+// Called on the game's thread, after GameAssembly_RunFrame.
+GAME_ASSEMBLY_EXPORT int GameAssembly_DrawFrame(cairo_t* cr, int width, int height);
 
 }  // extern "C"

@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "game_assembly.h"
+#include "game_screen.h"
 #include "game_trace.h"
 #include "header_callback.h"
 #include "sample_game.h"
@@ -15,6 +16,7 @@ std::atomic<HeaderUpdateCallbackFunction> headerCallback{nullptr};
 HeaderUpdateCallbackFunction CurrentHeaderCallback() { return headerCallback.load(); }
 
 void SetWindowTitle(const char* text) {
+  GameScreen::Instance().ShowTitle(text ? text : "");
   if (auto callback = headerCallback.load()) callback(text);
 }
 
@@ -59,5 +61,10 @@ int64_t GameAssembly_RequestsNotDelivered(void) {
 void GameAssembly_StartGame(void) { GameAssembly::SampleGame::Instance().Start(); }
 
 int GameAssembly_RunFrame(void) { return GameAssembly::SampleGame::Instance().RunFrame() ? 1 : 0; }
+
+int GameAssembly_DrawFrame(cairo_t* cr, int width, int height) {
+  if (!cr || width <= 0 || height <= 0) return 0;
+  return GameAssembly::GameScreen::Instance().Draw(cr, width, height) ? 1 : 0;
+}
 
 }  // extern "C"

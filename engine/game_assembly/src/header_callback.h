@@ -7,7 +7,8 @@ namespace GameAssembly {
 
 HeaderUpdateCallbackFunction CurrentHeaderCallback();
 
-// Calls the registered callback with `text`; does nothing when none is.
+// Shows `text` on the game's screen and calls the registered callback
+// with it (nothing when none is registered).
 void SetWindowTitle(const char* text);
 
 }  // namespace GameAssembly

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "game_screen.h"
 #include "ostrel.h"
 #include "sample_game_session.h"
 
@@ -49,6 +50,7 @@ void SampleGame::Start() {
   delivery_ = std::make_unique<RequestDelivery>(collectorUrl_, outboxFolder_);
   phase_ = Phase::Playing;
   frame_ = 0;
+  GameScreen::Instance().Reset();
 }
 
 bool SampleGame::RunFrame() {
@@ -65,6 +67,7 @@ void SampleGame::PlaySessionFrame() {
   for (const SessionStep& step : SessionSteps()) {
     if (step.frame == frame_) step.play();
   }
+  GameScreen::Instance().ShowProgress(frame_, SessionSteps().back().frame);
   Tavi_Update();  // does nothing before Tavi_Init and after Tavi_Destroy
   delivery_->TakeQueued();
   if (frame_ >= SessionSteps().back().frame) {

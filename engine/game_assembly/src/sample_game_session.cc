@@ -3,6 +3,7 @@
 // what Ostrel queued (sample_game.cc).
 #include "sample_game_session.h"
 
+#include "game_screen.h"
 #include "header_callback.h"
 #include "machine_context.h"
 #include "ostrel.h"
@@ -11,6 +12,7 @@ namespace GameAssembly {
 namespace {
 
 void Boot() {
+  GameScreen::Instance().ShowLevel(1);
   SetWindowTitle("Level 1");
   Tavi_Init(kProjectId);
   Tavi_SetAppData("sample-game", "Corvane.SampleGame", "Corvane Sample Game", "2.0.1", "201");
@@ -23,6 +25,7 @@ void Boot() {
 
 void ReachLevelTwo() {
   Tavi_Event_LevelUp(2);
+  GameScreen::Instance().ShowLevel(2);
   SetWindowTitle("Caf\xC3\xA9 \xC3\x89lan \xE2\x80\x94 Level 2");  // Café Élan — Level 2
 }
 
@@ -45,7 +48,11 @@ const std::vector<SessionStep> kSession = {
     // The store reports how the game was installed: a new attribution is
     // sent at once, with everything recorded so far.
     {14, [] { Tavi_SetAttribution("campaign=spring_launch&source=store"); }},
-    {16, [] { Tavi_Event_LevelUp(3); }},
+    {16,
+     [] {
+       Tavi_Event_LevelUp(3);
+       GameScreen::Instance().ShowLevel(3);
+     }},
     {17,
      [] {
        Tavi_CustomEvent(

@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "configured_options.h"
+#include "frame_presenter.h"
 #include "game_thread.h"
 #include "platform/activation_registry.h"
 #include "platform/application.h"
@@ -95,7 +96,8 @@ void AppCallbacks::CompletePlayerAttach() {
                                                               [weak] {
                                                                 if (auto player = weak.lock())
                                                                   player->OnGameQuit();
-                                                              }});
+                                                              }},
+                                       FramePresenter(panel_, window));
 }
 
 void AppCallbacks::HoldRendering(bool held) { GameThread::Hold(held); }

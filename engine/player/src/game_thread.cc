@@ -36,8 +36,9 @@ struct GameThread::Flags {
 };
 
 GameThread::GameThread(const EngineOptions& timing,
-                       std::shared_ptr<Windows::UI::Core::CoreDispatcher> ui, UiHandlers handlers)
-    : ui_(std::move(ui)), flags_(std::make_shared<Flags>()) {
+                       std::shared_ptr<Windows::UI::Core::CoreDispatcher> ui, UiHandlers handlers,
+                       std::function<void()> present)
+    : ui_(std::move(ui)), present_(std::move(present)), flags_(std::make_shared<Flags>()) {
   std::weak_ptr<Flags> flags = flags_;
   ui_->RunAsync(CoreDispatcherPriority::Normal, [flags] {
     auto shown = flags.lock();
@@ -94,6 +95,7 @@ void GameThread::PlayFrames(std::chrono::milliseconds framePeriod, const UiHandl
       if (flags_->stopping) return;
     }
     const bool quit = GameAssembly_RunFrame() != 0;
+    if (present_) present_();  // the first frame is presented before rendering-started
     if (++frames_ == 1) Queue(handlers.firstFrameDrawn);
     if (quit) return Queue(handlers.gameQuit);
     // A frame that ran late moves the pace instead of bunching the next ones.

@@ -1,7 +1,8 @@
 // The game's own thread, as the engine runs it. It first waits until the
 // window is shown (a handler it queues on the UI dispatcher has run), then
 // for the start-up time; then it plays the game's frames in GameAssembly,
-// one every frame period, until the game quits. After the first frame it
+// one every frame period, until the game quits. After each frame it runs
+// `present` (which may show the game's picture). After the first frame it
 // queues `firstFrameDrawn` on the dispatcher, and when the game quits,
 // `gameQuit`; it reaches the UI thread in no other way and never waits for
 // it after the start. While rendering is held, no frame is played.
@@ -25,7 +26,7 @@ class GameThread {
   };
 
   GameThread(const EngineOptions& timing, std::shared_ptr<Windows::UI::Core::CoreDispatcher> ui,
-             UiHandlers handlers);
+             UiHandlers handlers, std::function<void()> present = nullptr);
   ~GameThread();
   GameThread(const GameThread&) = delete;
   GameThread& operator=(const GameThread&) = delete;
@@ -46,6 +47,7 @@ class GameThread {
   void Queue(const std::function<void()>& handler);
 
   std::shared_ptr<Windows::UI::Core::CoreDispatcher> ui_;
+  std::function<void()> present_;
   std::shared_ptr<Flags> flags_;
   std::atomic<unsigned> frames_{0};
   std::thread thread_;

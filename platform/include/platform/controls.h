@@ -2,8 +2,10 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <vector>
 
+#include "platform/composition.h"
 #include "platform/ui_element.h"
 
 namespace Windows::UI::Xaml::Controls {
@@ -65,12 +67,23 @@ class Grid : public Panel {
   Platform::String GetRuntimeClassName() const override { return u"Windows.UI.Xaml.Controls.Grid"; }
 };
 
-// The panel a renderer presents its swap chain into.
+// The panel a renderer presents its swap chain into. The presented frame
+// shows in the panel's box, behind the panel's children.
 class SwapChainPanel : public Grid {
  public:
   Platform::String GetRuntimeClassName() const override {
     return u"Windows.UI.Xaml.Controls.SwapChainPanel";
   }
+
+  // Stand-in for the swap chain's present, from any thread: `frame` becomes
+  // what the panel shows, and a composition observer hears of it.
+  void Present(std::shared_ptr<const Platform::PresentedFrame> frame);
+  // The frame presented last, or null (any thread).
+  std::shared_ptr<const Platform::PresentedFrame> PresentedFrame() const;
+
+ private:
+  mutable std::mutex presentedMutex_;
+  std::shared_ptr<const Platform::PresentedFrame> presented_;
 };
 
 class Image : public FrameworkElement {

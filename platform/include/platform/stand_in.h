@@ -59,9 +59,9 @@ class StandIn {
   static void RunUntilExit();
   static bool ExitRequested();
 
-  // Stops the engine (the core window's Closed event) and the pool's
-  // workers, then drops the application, the window's content and handlers,
-  // queued handlers, view state and the trace: the state of a new process.
+  // Removes the composition observer, stops the engine (the core window's
+  // Closed event) and the pool's workers, then drops the application, the window's content and
+  // handlers, queued handlers, view state and the trace: the state of a new process.
   static void Reset();
 };
 

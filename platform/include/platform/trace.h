@@ -37,6 +37,8 @@ class Trace {
   static void SetSink(Sink sink);
   // One compact line of UTF-8 JSON (invalid UTF-8 replaced by U+FFFD).
   static std::string Format(const Event& event);
+  // Milliseconds since the process started, to a tenth: the clock of "ms".
+  static double Milliseconds();
 
   // Names the calling thread in its events: "ui", "game", "pool", ... A
   // thread that was never named is "main" if it is the process's first

@@ -33,6 +33,9 @@ class ApplicationView : public virtual Platform::Object {
     return u"Windows.UI.ViewManagement.ApplicationView";
   }
 
+  // Stand-in: the main view's title, from any thread (a renderer labels
+  // the window's pictures with it).
+  static Platform::String MainViewTitle();
   // Stand-in: the view, the launch mode and the display preferences of a new
   // process. The view object itself stays the same.
   static void Reset();

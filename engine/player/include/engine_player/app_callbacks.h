@@ -8,6 +8,9 @@
 // thread. The player reaches the UI thread only through the window's
 // dispatcher: rendering-started is raised there after the game's first
 // frame, and when the game quits the application is asked to exit there.
+// While somebody watches the window (Platform::Composition), the game's
+// picture is presented into the render panel after each frame that drew
+// something new.
 // The window's Closed event stops the game thread. Every hand-over is
 // recorded in the trace ("player.*"), and so is every line of the game's
 // own trace (its "event" becomes the event name).
