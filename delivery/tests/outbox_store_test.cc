@@ -94,12 +94,33 @@ TEST(OutboxStore, EachBoundDropsTheOldest) {
 
   bounds = Bounds{};
   bounds.maxAgeMs = 100;
-  EXPECT_TRUE(store.DropExpired(103, bounds).empty());
-  dropped = store.DropExpired(105, bounds);  // c3 (3) and c4 (4) are older than 5
+  EXPECT_TRUE(store.DropOverBounds(103, bounds).empty());
+  dropped = store.DropOverBounds(105, bounds);  // c3 (3) and c4 (4) are older than 5
   ASSERT_EQ(dropped.size(), 2u);
   EXPECT_EQ(dropped[0].key, "c3");
   EXPECT_EQ(dropped[1].reason, "age");
   EXPECT_EQ(PendingBodies(store), (std::vector<std::string>{std::string(20, 'b')}));
+
+  // Bounds lowered since the requests were stored: the oldest go, however many.
+  for (int i = 0; i < 50; ++i) store.Insert("d" + std::to_string(i), Request("{}"), 200, Bounds{});
+  bounds = Bounds{};
+  bounds.maxRequests = 10;
+  dropped = store.DropOverBounds(200, bounds);
+  ASSERT_EQ(dropped.size(), 40u);
+  EXPECT_EQ(dropped.front().key, "d0");
+  EXPECT_EQ(dropped.back().key, "d39");
+  EXPECT_EQ(store.Pending(), 10);
+}
+
+TEST(OutboxStore, TheLogStartsOverAfterACheckpoint) {
+  ScratchFolder scratch;
+  OutboxStore store(scratch.Path(), 0, nullptr);
+  for (int i = 0; i < 50; ++i) {
+    store.Insert("k" + std::to_string(i), Request(std::string(10000, 'x')), i, Bounds{});
+  }
+  EXPECT_GT(store.Checkpoint(), 500000);
+  store.Insert("next", Request("{}"), 50, Bounds{});
+  EXPECT_LT(store.Checkpoint(), 50000) << "written from the start of the log again";
 }
 
 TEST(OutboxStore, AnUnreadableFileIsMovedAsideAndAFreshOneStarted) {
