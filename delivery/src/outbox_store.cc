@@ -1,5 +1,6 @@
 #include "outbox_store.h"
 
+#include "log_write_vfs.h"
 #include "outbox_folder.h"
 
 namespace Delivery {
@@ -63,7 +64,7 @@ std::vector<std::string> SplitLines(const std::string& joined) {
 
 std::unique_ptr<Database> OpenDatabase(const std::string& path, std::int64_t maxPageCount) {
   MakeOwnerOnlyFile(path);
-  auto database = std::make_unique<Database>(path);
+  auto database = std::make_unique<Database>(path, LogWriteVfsName());
   database->WaitWhenBusy(1000);
   if (database->QueryText("PRAGMA journal_mode = WAL") != "wal") {
     throw StoreError("cannot switch " + path + " to write-ahead logging");

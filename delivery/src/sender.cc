@@ -27,7 +27,7 @@ constexpr milliseconds kUpkeepInterval{1000};
 // come faster than that keep it growing; past this size the sender makes
 // this process's stores wait for one checkpoint of what came in during the
 // last (see KeepLogShort).
-constexpr std::int64_t kLongLogBytes = 16 << 20;
+constexpr std::int64_t kLongLogBytes = 32 << 20;
 
 std::uint64_t RandomSeed() {
   std::random_device device;

@@ -24,8 +24,9 @@ class StoreError : public std::runtime_error {
 class Database {
  public:
   // Opens an existing file for reading and writing (":memory:": a database
-  // in memory). Throws StoreError.
-  explicit Database(const std::string& path);
+  // in memory), through the file layer named `vfs` (nullptr: SQLite's
+  // default). Throws StoreError.
+  explicit Database(const std::string& path, const char* vfs = nullptr);
   ~Database();
   Database(const Database&) = delete;
   Database& operator=(const Database&) = delete;

@@ -44,7 +44,9 @@ TEST(OutboxStore, KeepsRequestsAcrossConnectionsOldestFirstOwnerOnly) {
   const std::string folder = scratch / "state/corvane";
   {
     OutboxStore store(folder, 1000, nullptr);
+    OutboxStore other(folder, 1000, nullptr);
     store.Insert("k1", Request("{\"a\":\"caf\xC3\xA9\"}"), 1000, Bounds{});
+    EXPECT_EQ(other.OldestPending()->key, "k1") << "on disk once stored";
     store.Insert("k2", Request(std::string("x\0y", 3)), 1001, Bounds{});
     store.ScheduleRetry(store.OldestPending()->id, 3, 5000);
   }
