@@ -36,9 +36,8 @@ sqlite3_file* Real(sqlite3_file* file) { return Wrapped(file)->real; }
 
 int WriteHeld(LogWriteFile* file) {
   if (file->held.empty()) return SQLITE_OK;
-  const int code = file->real->pMethods->xWrite(file->real, file->held.data(),
-                                                static_cast<int>(file->held.size()),
-                                                file->heldOffset);
+  const int code = file->real->pMethods->xWrite(
+      file->real, file->held.data(), static_cast<int>(file->held.size()), file->heldOffset);
   file->held.clear();
   return code;
 }
@@ -47,8 +46,8 @@ int Write(sqlite3_file* handle, const void* data, int amount, sqlite3_int64 offs
   LogWriteFile* file = Wrapped(handle);
   if (!file->log) return file->real->pMethods->xWrite(file->real, data, amount, offset);
   const char* bytes = static_cast<const char*>(data);
-  const bool follows =
-      !file->held.empty() && offset == file->heldOffset + static_cast<sqlite3_int64>(file->held.size());
+  const bool follows = !file->held.empty() &&
+                       offset == file->heldOffset + static_cast<sqlite3_int64>(file->held.size());
   if (!follows) {
     const int code = WriteHeld(file);
     if (code != SQLITE_OK) return code;
