@@ -167,8 +167,8 @@ void Sender::Step(OutboxStore& store, HttpTransfer& transfer) {
 }
 
 void Sender::Upkeep(OutboxStore& store) {
-  KeepLogShort(store);
   ReportDropped(store.DropOverBounds(setup.clock->NowMs(), setup.bounds));
+  KeepLogShort(store);
 }
 
 // Copies the log into the database (this thread's work, never the game
