@@ -9,19 +9,29 @@
 namespace Delivery {
 namespace {
 
-// Writes up to this size are held back (SQLite writes a log's 32-byte
-// header and each frame's 24-byte header on their own).
-constexpr int kHeldWriteLimit = 32;
+// A log frame: a 24-byte header, written on its own, then the page. The
+// header's second field (big-endian) is 0 except in the frame that commits
+// a transaction.
+constexpr int kFrameHeaderSize = 24;
+
+// At most this much is held: a large transaction goes in several writes.
+// (SQLite's own layer writes at most 128 KiB at once.)
+constexpr std::size_t kHeldLimit = 64 * 1024;
 
 // SQLite's file object wrapped: `real` is SQLite's own, in the memory that
-// follows this one. Only a log's writes are held; every other call first
-// writes what is held, so that SQLite never sees the difference.
+// follows this one. A log's frames are held while each follows the one
+// before, and written with one system call together with the page of the
+// frame that commits the transaction: before that write returns, and so
+// before SQLite publishes the transaction to other connections. Any other
+// write, and every other call, first writes what is held, so that SQLite
+// never sees the difference.
 struct LogWriteFile {
   sqlite3_file base;
   sqlite3_file* real;
   bool log;
   std::string held;  // bytes not written yet, at heldOffset
   sqlite3_int64 heldOffset = 0;
+  bool pageMayWait = false;  // the last write was the header of a frame that commits nothing
 };
 
 constexpr int kRealOffset = (sizeof(LogWriteFile) + 7) & ~7;
@@ -42,24 +52,27 @@ int WriteHeld(LogWriteFile* file) {
   return code;
 }
 
+bool CommitsTransaction(const unsigned char* frameHeader) {
+  return (frameHeader[4] | frameHeader[5] | frameHeader[6] | frameHeader[7]) != 0;
+}
+
 int Write(sqlite3_file* handle, const void* data, int amount, sqlite3_int64 offset) {
   LogWriteFile* file = Wrapped(handle);
   if (!file->log) return file->real->pMethods->xWrite(file->real, data, amount, offset);
-  const char* bytes = static_cast<const char*>(data);
-  const bool follows = !file->held.empty() &&
-                       offset == file->heldOffset + static_cast<sqlite3_int64>(file->held.size());
-  if (!follows) {
+  if (offset != file->heldOffset + static_cast<sqlite3_int64>(file->held.size()) ||
+      file->held.size() + static_cast<std::size_t>(amount) > kHeldLimit) {
     const int code = WriteHeld(file);
     if (code != SQLITE_OK) return code;
-    file->heldOffset = offset;
   }
-  if (amount <= kHeldWriteLimit) {
-    file->held.append(bytes, static_cast<std::size_t>(amount));
-    return SQLITE_OK;
+  const bool frameHeader = amount == kFrameHeaderSize;
+  const bool wait = frameHeader || file->pageMayWait;
+  file->pageMayWait = frameHeader && !CommitsTransaction(static_cast<const unsigned char*>(data));
+  if (!wait && file->held.empty()) {
+    return file->real->pMethods->xWrite(file->real, data, amount, offset);
   }
-  if (file->held.empty()) return file->real->pMethods->xWrite(file->real, data, amount, offset);
-  file->held.append(bytes, static_cast<std::size_t>(amount));
-  return WriteHeld(file);
+  if (file->held.empty()) file->heldOffset = offset;
+  file->held.append(static_cast<const char*>(data), static_cast<std::size_t>(amount));
+  return wait ? SQLITE_OK : WriteHeld(file);
 }
 
 int Close(sqlite3_file* handle) {

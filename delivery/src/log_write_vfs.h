@@ -1,7 +1,8 @@
 // The file layer under the outbox's SQLite connections: SQLite's own, except
-// that a short write to a write-ahead log (a frame's header) is held back
-// and written with the write that follows it (the frame's page), so that a
-// stored request costs one system call per page instead of two.
+// that the frames a transaction appends to the write-ahead log (a header and
+// a page each, which SQLite writes separately) go to the file together when
+// the transaction commits: a stored request costs one system call (per
+// 64 KiB) instead of two per page.
 #pragma once
 
 namespace Delivery {

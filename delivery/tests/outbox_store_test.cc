@@ -1,8 +1,11 @@
 #include "outbox_store.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <filesystem>
 #include <fstream>
@@ -162,4 +165,35 @@ TEST(OutboxStore, AFullDiskFailsTheInsertAndKeepsWhatWasStored) {
     EXPECT_FALSE(error.unreadable);
   }
   EXPECT_EQ(PendingBodies(store), (std::vector<std::string>{"{}"}));
+}
+
+TEST(OutboxStore, AWriteTheSystemRefusesFailsTheInsertAndKeepsWhatWasStored) {
+  ScratchFolder scratch;
+  OutboxStore store(scratch.Path(), 0, nullptr);
+  store.Insert("small", Request("{}"), 1, Bounds{});
+  std::string body(200 * 1024, ' ');  // the log's frames are written at the commit, in one go
+  for (std::size_t i = 0; i < body.size(); ++i) body[i] = static_cast<char>('a' + i % 26);
+
+  // Files may grow by 16 kB only: the commit's write is cut short.
+  const auto log = std::filesystem::file_size(scratch / "outbox.sqlite-wal");
+  rlimit before{};
+  getrlimit(RLIMIT_FSIZE, &before);
+  const rlimit limited{log + 16 * 1024, before.rlim_max};
+  auto* const previous = std::signal(SIGXFSZ, SIG_IGN);
+  setrlimit(RLIMIT_FSIZE, &limited);
+  bool failed = false;
+  try {
+    store.Insert("large", Request(body), 2, Bounds{});
+  } catch (const StoreError& error) {
+    failed = true;
+    EXPECT_FALSE(error.unreadable) << error.what();
+  }
+  setrlimit(RLIMIT_FSIZE, &before);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_TRUE(failed) << "stored though the write was refused";
+
+  OutboxStore other(scratch.Path(), 3, nullptr);
+  EXPECT_EQ(other.Pending(), 1);
+  store.Insert("again", Request(body), 3, Bounds{});
+  EXPECT_EQ(PendingBodies(other), (std::vector<std::string>{"{}", body}));
 }
