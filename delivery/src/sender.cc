@@ -25,8 +25,7 @@ constexpr milliseconds kUpkeepInterval{1000};
 // A checkpoint syncs the disk twice (milliseconds each), and the log starts
 // over only when one copied all of it with no store in between. Stores that
 // come faster than that keep it growing; past this size the sender makes
-// this process's stores wait for one checkpoint of what came in during the
-// last (see KeepLogShort).
+// this process's stores wait for one short checkpoint (see KeepLogShort).
 constexpr std::int64_t kLongLogBytes = 32 << 20;
 
 std::uint64_t RandomSeed() {
@@ -176,6 +175,9 @@ void Sender::Upkeep(OutboxStore& store) {
 // into pages the system already holds.
 void Sender::KeepLogShort(OutboxStore& store) {
   if (store.Checkpoint() < kLongLogBytes || setup.writers == nullptr) return;
+  // The first copied the long log; this one copies what came in meanwhile,
+  // so that the one the stores wait for copies only a few milliseconds' worth.
+  store.Checkpoint();
   std::lock_guard<std::mutex> turn(*setup.writers);
   store.Checkpoint();
 }
