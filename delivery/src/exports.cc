@@ -114,7 +114,7 @@ int32_t Delivery_Submit(Delivery_Outbox* handle, const char* message, char* key,
     return DELIVERY_MALFORMED;
   }
   try {
-    Delivery::SubmitResult result = handle->outbox->Submit(message);
+    Delivery::SubmitResult result = handle->outbox->Submit(std::string_view(message));
     switch (result.status) {
       case Delivery::SubmitResult::Status::Stored:
         WriteText(result.key, key, key ? DELIVERY_KEY_SIZE : 0);

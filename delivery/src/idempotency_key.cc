@@ -3,7 +3,6 @@
 #include <sys/random.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <random>
 
 namespace Delivery {
@@ -22,11 +21,15 @@ std::string NewIdempotencyKey() {
   FillRandom(bytes);
   bytes[6] = static_cast<std::uint8_t>((bytes[6] & 0x0f) | 0x40);  // version 4
   bytes[8] = static_cast<std::uint8_t>((bytes[8] & 0x3f) | 0x80);  // RFC 4122 variant
-  char text[37];
-  std::snprintf(text, sizeof text,
-                "%02x%02x%02x%02x-%02x%02x-%02x%02x-%02x%02x-%02x%02x%02x%02x%02x%02x", bytes[0],
-                bytes[1], bytes[2], bytes[3], bytes[4], bytes[5], bytes[6], bytes[7], bytes[8],
-                bytes[9], bytes[10], bytes[11], bytes[12], bytes[13], bytes[14], bytes[15]);
+  // xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx, lower-case hex
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string text;
+  text.reserve(36);
+  for (int i = 0; i < 16; ++i) {
+    if (i == 4 || i == 6 || i == 8 || i == 10) text += '-';
+    text += kHex[bytes[i] >> 4];
+    text += kHex[bytes[i] & 0x0f];
+  }
   return text;
 }
 

@@ -31,19 +31,17 @@ Outbox::Outbox(const std::string& folder, const std::string& collectorUrl, Outbo
     }
   }
   ReportMoved(movedTo);
-  sender = std::make_unique<Sender>(SenderSetup{folder, collector, options.bounds, options.retry,
-                                                options.transfer, options.clock,
-                                                options.maxPageCount, this->onEvent, &counts});
+  sender = std::make_unique<Sender>(
+      SenderSetup{folder, collector, options.bounds, options.retry, options.transfer, options.clock,
+                  options.maxPageCount, this->onEvent, &counts, &writers});
 }
 
 Outbox::~Outbox() { Close(milliseconds(0)); }
 
 OutboxStore& Outbox::Store(std::string& movedTo) {
   if (!store) {
-    auto opened = std::make_unique<OutboxStore>(folder, options.clock->NowMs(), &movedTo,
-                                                options.maxPageCount);
-    opened->LeaveCheckpointsToOthers();
-    store = std::move(opened);
+    store = std::make_unique<OutboxStore>(folder, options.clock->NowMs(), &movedTo,
+                                          options.maxPageCount, &writers);
   }
   return *store;
 }
@@ -53,7 +51,7 @@ void Outbox::ReportMoved(const std::string& movedTo) {
   Report({DeliveryEvent::Kind::OutboxMoved, "", 0, 0, 0, "not a database or damaged", movedTo});
 }
 
-SubmitResult Outbox::Submit(const std::string& messageText) {
+SubmitResult Outbox::Submit(std::string_view messageText) {
   SubmitResult result;
   OutgoingRequest request;
   try {

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "clock.h"
 #include "delivery_event.h"
@@ -51,7 +52,7 @@ class Outbox {
   Outbox(const Outbox&) = delete;
   Outbox& operator=(const Outbox&) = delete;
 
-  SubmitResult Submit(const std::string& messageText);
+  SubmitResult Submit(std::string_view messageText);
 
   // Pending requests; nothing when the outbox cannot be read.
   std::optional<std::int64_t> Pending();
@@ -81,6 +82,7 @@ class Outbox {
 
   std::mutex storeMutex;  // the caller's connection
   std::unique_ptr<OutboxStore> store;
+  std::mutex writers;  // the turn to write, shared with the sender's connection
   std::optional<std::int64_t> leftAtClose;
   std::atomic<bool> closed{false};
   std::unique_ptr<Sender> sender;  // last: starts once everything above is ready

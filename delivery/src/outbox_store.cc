@@ -1,9 +1,14 @@
 #include "outbox_store.h"
 
+#include "log_write_vfs.h"
 #include "outbox_folder.h"
 
 namespace Delivery {
 namespace {
+
+// Rows DropOverBounds deletes per transaction: a writer waiting behind it
+// waits for a few rows, however many are over a bound.
+constexpr int kDropsPerTransaction = 16;
 
 // Few pages change per stored request (the row's and the one-row "totals",
 // which triggers keep up to date, so that a bound check or a pending count
@@ -59,13 +64,17 @@ std::vector<std::string> SplitLines(const std::string& joined) {
 
 std::unique_ptr<Database> OpenDatabase(const std::string& path, std::int64_t maxPageCount) {
   MakeOwnerOnlyFile(path);
-  auto database = std::make_unique<Database>(path);
+  auto database = std::make_unique<Database>(path, LogWriteVfsName());
   database->WaitWhenBusy(1000);
   if (database->QueryText("PRAGMA journal_mode = WAL") != "wal") {
     throw StoreError("cannot switch " + path + " to write-ahead logging");
   }
   // In WAL mode a committed transaction survives a crash of the process.
   database->Exec("PRAGMA synchronous = NORMAL");
+  // No commit copies the log into the database (which syncs the disk, and
+  // would happen in the turn to write): the sender does it between its
+  // steps, see Checkpoint.
+  database->Exec("PRAGMA wal_autocheckpoint = 0");
   if (maxPageCount > 0) database->Exec("PRAGMA max_page_count = " + std::to_string(maxPageCount));
   std::string check = database->QueryText("PRAGMA quick_check");
   if (check != "ok") throw StoreError(path + " is damaged: " + check, /*unreadable=*/true);
@@ -99,10 +108,11 @@ struct OutboxStore::Statements {
       rejected, pending;
 };
 
-// A write transaction, rolled back unless committed.
+// A write transaction in this process's turn, rolled back unless committed.
 class OutboxStore::Transaction {
  public:
-  explicit Transaction(Statements& statements) : statements(statements) {
+  explicit Transaction(OutboxStore& store)
+      : turn(store.WriteTurn()), statements(*store.statements) {
     StatementUse(statements.begin)->Step();
   }
   ~Transaction() {
@@ -119,6 +129,7 @@ class OutboxStore::Transaction {
   }
 
  private:
+  std::unique_lock<std::mutex> turn;
   Statements& statements;
   bool committed = false;
 };
@@ -130,7 +141,8 @@ std::int64_t RequestBytes(const OutgoingRequest& request) {
 }
 
 OutboxStore::OutboxStore(const std::string& folder, std::int64_t nowMs, std::string* movedTo,
-                         std::int64_t maxPageCount) {
+                         std::int64_t maxPageCount, std::mutex* writers)
+    : writers(writers) {
   MakeOwnerOnlyFolder(folder);
   const std::string path = folder + "/" + kFileName;
   try {
@@ -142,65 +154,75 @@ OutboxStore::OutboxStore(const std::string& folder, std::int64_t nowMs, std::str
     database = OpenDatabase(path, maxPageCount);
   }
   statements = std::make_unique<Statements>(*database);
+  pageSize = std::stoll(database->QueryText("PRAGMA page_size"));
 }
 
 OutboxStore::~OutboxStore() = default;
 
+std::unique_lock<std::mutex> OutboxStore::WriteTurn() {
+  return writers ? std::unique_lock<std::mutex>(*writers) : std::unique_lock<std::mutex>();
+}
+
 std::vector<DroppedRequest> OutboxStore::Insert(const std::string& key,
                                                 const OutgoingRequest& request, std::int64_t nowMs,
                                                 const Bounds& bounds) {
-  Transaction transaction(*statements);
+  const std::string headers = JoinLines(request.headers);
+  Transaction transaction(*this);
   {
     StatementUse insert(statements->insert);
     insert->BindText(1, key)
         .BindText(2, request.target)
-        .BindText(3, JoinLines(request.headers))
+        .BindText(3, headers)
         .BindBlob(4, request.body)
         .Bind(5, RequestBytes(request))
         .Bind(6, nowMs)
         .Step();
   }
-  std::vector<DroppedRequest> dropped = DropOverBounds(nowMs, bounds);
-  transaction.Commit();
-  return dropped;
-}
-
-std::vector<DroppedRequest> OutboxStore::DropExpired(std::int64_t nowMs, const Bounds& bounds) {
-  {
-    // Read first: the write lock is taken only when there is something to drop.
-    StatementUse oldest(statements->oldest);
-    if (!oldest->Step() || oldest->Int(2) >= nowMs - bounds.maxAgeMs) return {};
+  // The age bound is the sender's (DropOverBounds), so that a store reads
+  // no more than it must.
+  std::vector<DroppedRequest> dropped;
+  while (std::optional<Candidate> oldest = OverBound(nowMs, bounds, /*byAge=*/false)) {
+    DeleteRow(oldest->id);
+    dropped.push_back(oldest->request);
   }
-  Transaction transaction(*statements);
-  std::vector<DroppedRequest> dropped = DropOverBounds(nowMs, bounds);
   transaction.Commit();
   return dropped;
 }
 
-// Drops the oldest row while a bound is exceeded; inside a transaction.
 std::vector<DroppedRequest> OutboxStore::DropOverBounds(std::int64_t nowMs, const Bounds& bounds) {
   std::vector<DroppedRequest> dropped;
-  for (;;) {
-    std::int64_t count = 0, bytes = 0;
-    {
-      StatementUse totals(statements->totals);
-      if (totals->Step()) count = totals->Int(0), bytes = totals->Int(1);
+  // Read first: the write lock is taken only when there is something to drop.
+  while (OverBound(nowMs, bounds, /*byAge=*/true)) {
+    Transaction transaction(*this);
+    for (int n = 0; n < kDropsPerTransaction; ++n) {
+      std::optional<Candidate> oldest = OverBound(nowMs, bounds, /*byAge=*/true);
+      if (!oldest) break;
+      DeleteRow(oldest->id);
+      dropped.push_back(oldest->request);
     }
-    std::int64_t id = 0, createdMs = 0;
-    std::string key;
-    {
-      StatementUse oldest(statements->oldest);
-      if (!oldest->Step()) return dropped;
-      id = oldest->Int(0), key = oldest->Text(1), createdMs = oldest->Int(2);
-    }
-    const char* reason = count > bounds.maxRequests            ? "count"
-                         : bytes > bounds.maxBytes             ? "bytes"
-                         : createdMs < nowMs - bounds.maxAgeMs ? "age"
-                                                               : nullptr;
-    if (reason == nullptr) return dropped;
-    Delete(id);
-    dropped.push_back({key, reason});
+    transaction.Commit();
   }
+  return dropped;
+}
+
+std::optional<OutboxStore::Candidate> OutboxStore::OverBound(std::int64_t nowMs,
+                                                             const Bounds& bounds, bool byAge) {
+  std::int64_t count = 0, bytes = 0;
+  {
+    StatementUse totals(statements->totals);
+    if (totals->Step()) count = totals->Int(0), bytes = totals->Int(1);
+  }
+  const char* reason = count > bounds.maxRequests ? "count"
+                       : bytes > bounds.maxBytes  ? "bytes"
+                                                  : nullptr;
+  if (reason == nullptr && !byAge) return std::nullopt;
+  StatementUse oldest(statements->oldest);
+  if (!oldest->Step()) return std::nullopt;
+  if (reason == nullptr) {
+    if (oldest->Int(2) >= nowMs - bounds.maxAgeMs) return std::nullopt;
+    reason = "age";
+  }
+  return Candidate{oldest->Int(0), {oldest->Text(1), reason}};
 }
 
 std::optional<StoredRequest> OutboxStore::OldestPending() {
@@ -218,23 +240,28 @@ std::optional<StoredRequest> OutboxStore::OldestPending() {
 }
 
 void OutboxStore::Delete(std::int64_t id) {
+  std::unique_lock<std::mutex> turn = WriteTurn();
+  DeleteRow(id);
+}
+
+void OutboxStore::DeleteRow(std::int64_t id) {
   StatementUse remove(statements->remove);
   remove->Bind(1, id).Step();
 }
 
 void OutboxStore::ScheduleRetry(std::int64_t id, int attempts, std::int64_t nextAttemptMs) {
+  std::unique_lock<std::mutex> turn = WriteTurn();
   StatementUse retry(statements->retry);
   retry->Bind(1, attempts).Bind(2, nextAttemptMs).Bind(3, id).Step();
 }
 
 void OutboxStore::SetAside(std::int64_t id, int attempts, int status, const std::string& reason) {
+  std::unique_lock<std::mutex> turn = WriteTurn();
   StatementUse setAside(statements->setAside);
   setAside->Bind(1, attempts).Bind(2, status).BindText(3, reason).Bind(4, id).Step();
 }
 
-void OutboxStore::LeaveCheckpointsToOthers() { database->Exec("PRAGMA wal_autocheckpoint = 0"); }
-
-void OutboxStore::Checkpoint() { database->Exec("PRAGMA wal_checkpoint(PASSIVE)"); }
+std::int64_t OutboxStore::Checkpoint() { return database->Checkpoint() * pageSize; }
 
 std::int64_t OutboxStore::Rejected() {
   StatementUse rejected(statements->rejected);

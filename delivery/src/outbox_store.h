@@ -1,11 +1,13 @@
 // The outbox on disk: one SQLite database in write-ahead-log mode with one
 // row per request, oldest first. Each OutboxStore is one connection, used by
 // one thread at a time; several connections and processes may share the
-// file.
+// file. Connections of one process take turns to write through a mutex they
+// share, so that one waiting for another is woken as soon as it is done.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -45,18 +47,20 @@ class OutboxStore {
   // database (0600) when missing. A file that is not a database or is
   // damaged is moved aside (see MoveAside) and a fresh one started; then
   // `movedTo` receives where it went. `maxPageCount` > 0 limits the
-  // database's size (a full disk, for tests). Throws StoreError.
+  // database's size (a full disk, for tests). `writers`, when given, is
+  // the mutex this process's connections write under. Throws StoreError.
   OutboxStore(const std::string& folder, std::int64_t nowMs, std::string* movedTo,
-              std::int64_t maxPageCount = 0);
+              std::int64_t maxPageCount = 0, std::mutex* writers = nullptr);
   ~OutboxStore();
 
-  // Stores a new request, then drops the oldest requests while a bound is
-  // exceeded; one transaction. Returns what was dropped. Throws StoreError
-  // (nothing stored, nothing dropped).
+  // Stores a new request, then drops the oldest requests while the count
+  // or byte bound is exceeded; one transaction. Returns what was dropped.
+  // Throws StoreError (nothing stored, nothing dropped).
   std::vector<DroppedRequest> Insert(const std::string& key, const OutgoingRequest& request,
                                      std::int64_t nowMs, const Bounds& bounds);
-  // Drops the requests older than the age bound.
-  std::vector<DroppedRequest> DropExpired(std::int64_t nowMs, const Bounds& bounds);
+  // Drops the oldest requests while any bound is exceeded (the age bound
+  // too), a few per transaction, so that no writer waits long.
+  std::vector<DroppedRequest> DropOverBounds(std::int64_t nowMs, const Bounds& bounds);
 
   // The oldest request not set aside.
   std::optional<StoredRequest> OldestPending();
@@ -68,21 +72,28 @@ class OutboxStore {
   std::int64_t Pending();
   std::int64_t Rejected();
 
-  // This connection never copies the log into the database itself (which
-  // syncs the disk): the game thread's submits stay short. The sender's
-  // connection does it, see Checkpoint.
-  void LeaveCheckpointsToOthers();
   // Copies what the log holds into the database, without waiting for
-  // other connections.
-  void Checkpoint();
+  // other connections. Returns the size of the log (it starts over at the
+  // first write after a checkpoint that copied all of it).
+  std::int64_t Checkpoint();
 
  private:
   struct Statements;
   class Transaction;
-  std::vector<DroppedRequest> DropOverBounds(std::int64_t nowMs, const Bounds& bounds);
+  struct Candidate {
+    std::int64_t id;
+    DroppedRequest request;
+  };
+  // The oldest request when a bound is exceeded (the age bound only when
+  // `byAge`), with the bound's name.
+  std::optional<Candidate> OverBound(std::int64_t nowMs, const Bounds& bounds, bool byAge);
+  std::unique_lock<std::mutex> WriteTurn();
+  void DeleteRow(std::int64_t id);
 
   std::unique_ptr<Database> database;
   std::unique_ptr<Statements> statements;
+  std::int64_t pageSize = 0;
+  std::mutex* writers;
 };
 
 }  // namespace Delivery

@@ -4,6 +4,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace Delivery {
@@ -27,7 +28,7 @@ struct OutgoingRequest {
 // form "Name: value" without a line break (it would inject further
 // headers). Only the X-Api-Key and Content-Type lines are kept (names in
 // any case). Throws MalformedMessage otherwise.
-OutgoingRequest ReadRequestMessage(const std::string& text);
+OutgoingRequest ReadRequestMessage(std::string_view text);
 
 // The path and query of an absolute URL ("/v1/win/batch?project=p"),
 // without any fragment; "/" when the URL has no path. Bytes a URL cannot

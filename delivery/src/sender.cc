@@ -1,5 +1,8 @@
 #include "sender.h"
 
+#include <pthread.h>
+#include <sched.h>
+
 #include <algorithm>
 #include <random>
 
@@ -16,8 +19,14 @@ using std::chrono::milliseconds;
 constexpr milliseconds kPollInterval{1000};
 
 // How often the sender copies the outbox's log into its database and drops
-// requests past the age bound.
+// requests past a bound.
 constexpr milliseconds kUpkeepInterval{1000};
+
+// A checkpoint syncs the disk twice (milliseconds each), and the log starts
+// over only when one copied all of it with no store in between. Stores that
+// come faster than that keep it growing; past this size the sender makes
+// this process's stores wait for one short checkpoint (see KeepLogShort).
+constexpr std::int64_t kLongLogBytes = 32 << 20;
 
 std::uint64_t RandomSeed() {
   std::random_device device;
@@ -98,6 +107,10 @@ void Sender::Sleep(std::int64_t untilMs, milliseconds longest) {
 }
 
 void Sender::Run() {
+  // Background work: a batch thread never preempts the thread that wakes it
+  // (the game thread, right after storing a request).
+  const sched_param batch{};
+  pthread_setschedparam(pthread_self(), SCHED_BATCH, &batch);
   HttpTransfer transfer(setup.transfer, abandon);
   SenderLock senderLock(setup.folder);
   std::unique_ptr<OutboxStore> store;
@@ -110,7 +123,7 @@ void Sender::Run() {
       if (!store) {
         std::string movedTo;
         store = std::make_unique<OutboxStore>(setup.folder, setup.clock->NowMs(), &movedTo,
-                                              setup.maxPageCount);
+                                              setup.maxPageCount, setup.writers);
         if (!movedTo.empty()) {
           Report({DeliveryEvent::Kind::OutboxMoved, "", 0, 0, 0, "not a database or damaged",
                   movedTo});
@@ -131,8 +144,7 @@ void Sender::Step(OutboxStore& store, HttpTransfer& transfer) {
   }
   const auto now = std::chrono::steady_clock::now();
   if (now - lastUpkeep >= kUpkeepInterval) {
-    store.Checkpoint();
-    ReportDropped(store.DropExpired(setup.clock->NowMs(), setup.bounds));
+    Upkeep(store);
     lastUpkeep = now;
   }
   std::optional<StoredRequest> head = store.OldestPending();
@@ -151,6 +163,23 @@ void Sender::Step(OutboxStore& store, HttpTransfer& transfer) {
   }
   firstAttemptOfRun = false;
   Send(store, transfer, *head);
+}
+
+void Sender::Upkeep(OutboxStore& store) {
+  ReportDropped(store.DropOverBounds(setup.clock->NowMs(), setup.bounds));
+  KeepLogShort(store);
+}
+
+// Copies the log into the database (this thread's work, never the game
+// thread's), so that it starts over and stays short: stores then write
+// into pages the system already holds.
+void Sender::KeepLogShort(OutboxStore& store) {
+  if (store.Checkpoint() < kLongLogBytes || setup.writers == nullptr) return;
+  // The first copied the long log; this one copies what came in meanwhile,
+  // so that the one the stores wait for copies only a few milliseconds' worth.
+  store.Checkpoint();
+  std::lock_guard<std::mutex> turn(*setup.writers);
+  store.Checkpoint();
 }
 
 void Sender::Send(OutboxStore& store, HttpTransfer& transfer, const StoredRequest& head) {

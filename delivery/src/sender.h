@@ -34,6 +34,7 @@ struct SenderSetup {
   std::int64_t maxPageCount = 0;
   EventCallback onEvent;
   SharedCounts* counts;
+  std::mutex* writers = nullptr;  // the turn to write of this process's connections
 };
 
 class Sender {
@@ -62,6 +63,8 @@ class Sender {
  private:
   void Run();
   void Step(OutboxStore& store, HttpTransfer& transfer);
+  void Upkeep(OutboxStore& store);
+  void KeepLogShort(OutboxStore& store);
   void Send(OutboxStore& store, HttpTransfer& transfer, const StoredRequest& head);
   void Sleep(std::int64_t untilMs, std::chrono::milliseconds longest);
   bool Stopping();

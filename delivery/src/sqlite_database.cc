@@ -8,9 +8,8 @@
 
 namespace Delivery {
 
-Database::Database(const std::string& path) {
-  int code =
-      sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+Database::Database(const std::string& path, const char* vfs) {
+  int code = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, vfs);
   if (code != SQLITE_OK) {
     const int primary = code & 0xff;
     std::string message = db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(code);
@@ -52,6 +51,14 @@ void Database::Exec(const std::string& sql) {
   if (code != SQLITE_OK) Fail(code, "outbox");
 }
 
+int Database::Checkpoint() {
+  int frames = 0, copied = 0;
+  int code = sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_PASSIVE, &frames, &copied);
+  if ((code & 0xff) == SQLITE_BUSY) return 0;
+  if (code != SQLITE_OK) Fail(code, "outbox");
+  return frames;
+}
+
 std::string Database::QueryText(const std::string& sql) {
   Statement query(*this, sql.c_str());
   return query.Step() ? query.Text(0) : "";
@@ -70,16 +77,16 @@ Statement& Statement::Bind(int index, std::int64_t value) {
   return *this;
 }
 
-Statement& Statement::BindText(int index, const std::string& value) {
-  sqlite3_bind_text(statement, index, value.data(), static_cast<int>(value.size()),
-                    SQLITE_TRANSIENT);
+Statement& Statement::BindText(int index, std::string_view value) {
+  sqlite3_bind_text(statement, index, value.empty() ? "" : value.data(),
+                    static_cast<int>(value.size()), SQLITE_STATIC);
   return *this;
 }
 
-Statement& Statement::BindBlob(int index, const std::string& value) {
+Statement& Statement::BindBlob(int index, std::string_view value) {
   // A zero-length blob is bound as such, never as NULL.
   sqlite3_bind_blob(statement, index, value.empty() ? "" : value.data(),
-                    static_cast<int>(value.size()), SQLITE_TRANSIENT);
+                    static_cast<int>(value.size()), SQLITE_STATIC);
   return *this;
 }
 

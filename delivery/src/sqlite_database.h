@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -23,8 +24,9 @@ class StoreError : public std::runtime_error {
 class Database {
  public:
   // Opens an existing file for reading and writing (":memory:": a database
-  // in memory). Throws StoreError.
-  explicit Database(const std::string& path);
+  // in memory), through the file layer named `vfs` (nullptr: SQLite's
+  // default). Throws StoreError.
+  explicit Database(const std::string& path, const char* vfs = nullptr);
   ~Database();
   Database(const Database&) = delete;
   Database& operator=(const Database&) = delete;
@@ -35,6 +37,12 @@ class Database {
   void WaitWhenBusy(int timeoutMs);
 
   void Exec(const std::string& sql);
+
+  // Copies the log's committed frames into the database file without
+  // waiting for other connections (a passive checkpoint). Returns the
+  // number of frames in the log; 0 when another connection is
+  // checkpointing.
+  int Checkpoint();
   // The first column of the first row of `sql`, as text ("" when no row).
   std::string QueryText(const std::string& sql);
 
@@ -54,9 +62,11 @@ class Statement {
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
 
+  // Text and blob values are not copied: they must stay unchanged until
+  // the statement is reset.
   Statement& Bind(int index, std::int64_t value);
-  Statement& BindText(int index, const std::string& value);
-  Statement& BindBlob(int index, const std::string& value);
+  Statement& BindText(int index, std::string_view value);
+  Statement& BindBlob(int index, std::string_view value);
   // True when a row is ready, false when done. Throws StoreError.
   bool Step();
   std::int64_t Int(int column) const;

@@ -1,8 +1,11 @@
 #include "outbox_store.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <filesystem>
 #include <fstream>
@@ -44,7 +47,9 @@ TEST(OutboxStore, KeepsRequestsAcrossConnectionsOldestFirstOwnerOnly) {
   const std::string folder = scratch / "state/corvane";
   {
     OutboxStore store(folder, 1000, nullptr);
+    OutboxStore other(folder, 1000, nullptr);
     store.Insert("k1", Request("{\"a\":\"caf\xC3\xA9\"}"), 1000, Bounds{});
+    EXPECT_EQ(other.OldestPending()->key, "k1") << "on disk once stored";
     store.Insert("k2", Request(std::string("x\0y", 3)), 1001, Bounds{});
     store.ScheduleRetry(store.OldestPending()->id, 3, 5000);
   }
@@ -94,12 +99,33 @@ TEST(OutboxStore, EachBoundDropsTheOldest) {
 
   bounds = Bounds{};
   bounds.maxAgeMs = 100;
-  EXPECT_TRUE(store.DropExpired(103, bounds).empty());
-  dropped = store.DropExpired(105, bounds);  // c3 (3) and c4 (4) are older than 5
+  EXPECT_TRUE(store.DropOverBounds(103, bounds).empty());
+  dropped = store.DropOverBounds(105, bounds);  // c3 (3) and c4 (4) are older than 5
   ASSERT_EQ(dropped.size(), 2u);
   EXPECT_EQ(dropped[0].key, "c3");
   EXPECT_EQ(dropped[1].reason, "age");
   EXPECT_EQ(PendingBodies(store), (std::vector<std::string>{std::string(20, 'b')}));
+
+  // Bounds lowered since the requests were stored: the oldest go, however many.
+  for (int i = 0; i < 50; ++i) store.Insert("d" + std::to_string(i), Request("{}"), 200, Bounds{});
+  bounds = Bounds{};
+  bounds.maxRequests = 10;
+  dropped = store.DropOverBounds(200, bounds);
+  ASSERT_EQ(dropped.size(), 40u);
+  EXPECT_EQ(dropped.front().key, "d0");
+  EXPECT_EQ(dropped.back().key, "d39");
+  EXPECT_EQ(store.Pending(), 10);
+}
+
+TEST(OutboxStore, TheLogStartsOverAfterACheckpoint) {
+  ScratchFolder scratch;
+  OutboxStore store(scratch.Path(), 0, nullptr);
+  for (int i = 0; i < 50; ++i) {
+    store.Insert("k" + std::to_string(i), Request(std::string(10000, 'x')), i, Bounds{});
+  }
+  EXPECT_GT(store.Checkpoint(), 500000);
+  store.Insert("next", Request("{}"), 50, Bounds{});
+  EXPECT_LT(store.Checkpoint(), 50000) << "written from the start of the log again";
 }
 
 TEST(OutboxStore, AnUnreadableFileIsMovedAsideAndAFreshOneStarted) {
@@ -139,4 +165,35 @@ TEST(OutboxStore, AFullDiskFailsTheInsertAndKeepsWhatWasStored) {
     EXPECT_FALSE(error.unreadable);
   }
   EXPECT_EQ(PendingBodies(store), (std::vector<std::string>{"{}"}));
+}
+
+TEST(OutboxStore, AWriteTheSystemRefusesFailsTheInsertAndKeepsWhatWasStored) {
+  ScratchFolder scratch;
+  OutboxStore store(scratch.Path(), 0, nullptr);
+  store.Insert("small", Request("{}"), 1, Bounds{});
+  std::string body(200 * 1024, ' ');  // the log's frames are written at the commit, in one go
+  for (std::size_t i = 0; i < body.size(); ++i) body[i] = static_cast<char>('a' + i % 26);
+
+  // Files may grow by 16 kB only: the commit's write is cut short.
+  const auto log = std::filesystem::file_size(scratch / "outbox.sqlite-wal");
+  rlimit before{};
+  getrlimit(RLIMIT_FSIZE, &before);
+  const rlimit limited{log + 16 * 1024, before.rlim_max};
+  auto* const previous = std::signal(SIGXFSZ, SIG_IGN);
+  setrlimit(RLIMIT_FSIZE, &limited);
+  bool failed = false;
+  try {
+    store.Insert("large", Request(body), 2, Bounds{});
+  } catch (const StoreError& error) {
+    failed = true;
+    EXPECT_FALSE(error.unreadable) << error.what();
+  }
+  setrlimit(RLIMIT_FSIZE, &before);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_TRUE(failed) << "stored though the write was refused";
+
+  OutboxStore other(scratch.Path(), 3, nullptr);
+  EXPECT_EQ(other.Pending(), 1);
+  store.Insert("again", Request(body), 3, Bounds{});
+  EXPECT_EQ(PendingBodies(other), (std::vector<std::string>{"{}", body}));
 }

@@ -21,6 +21,13 @@ TEST(RequestMessage, KeepsBodyBytesTargetAndTheTwoHeaderLines) {
       ReadRequestMessage(R"({"data":"","headers":[],"url":"http://h/v1/win/record?project=p"})");
   EXPECT_EQ(request.body, "");
   EXPECT_TRUE(request.headers.empty());
+
+  request = ReadRequestMessage(R"({"data":"a\u0000b","headers":[],"url":"http://h/"})");
+  EXPECT_EQ(request.body, std::string("a\0b", 3));
+
+  const std::string large(1536 * 1024, 'x');  // read by a parser of its own
+  request = ReadRequestMessage(TestMessage(nlohmann::json::array({large})));
+  EXPECT_EQ(request.body, nlohmann::json::array({large}).dump());
 }
 
 TEST(RequestMessage, TargetIsThePathAndQueryOfTheUrl) {
@@ -41,6 +48,9 @@ TEST(RequestMessage, RejectsMalformedTextsWithTheReason) {
   const std::pair<std::string, std::string> cases[] = {
       {"", "not JSON"},
       {"{\"data\":", "not JSON"},
+      {R"({"data":"\q","headers":[],)" + url + "}", "not JSON"},
+      {"{\"data\":\"caf\xE9\",\"headers\":[]," + url + "}", "not JSON"},  // not UTF-8
+      {R"({"data":"","headers":[],)" + url + "} {}", "not JSON"},
       {"[]", "not a JSON object"},
       {R"({"headers":[],)" + url + "}", "\"data\" is missing"},
       {R"({"data":"","headers":[]})", "\"url\" is missing"},
