@@ -64,7 +64,7 @@ int64_t PendingOrUnknown(const std::optional<std::int64_t>& pending) {
 
 extern "C" {
 
-const char* Delivery_Version(void) { return "1.0.0"; }
+const char* Delivery_Version(void) { return OSTREL_DELIVERY_VERSION; }
 
 void Delivery_DefaultOptions(Delivery_Options* options) {
   if (options == nullptr) return;
