@@ -16,10 +16,14 @@ constexpr milliseconds kWaitPoll{100};
 
 Outbox::Outbox(const std::string& folder, const std::string& collectorUrl, OutboxOptions options,
                EventCallback onEvent)
-    : folder(folder), options(options), onEvent(std::move(onEvent)) {
+    : folder(folder),
+      options(options),
+      onEvent(std::move(onEvent)),
+      reporter(this->onEvent, /*senderThread=*/false, &counts) {
   CollectorAddress collector(collectorUrl);
   if (folder.empty()) throw std::invalid_argument("no outbox folder given");
   std::string movedTo;
+  bool opened = false;
   {
     // Opened here first, so that an unreadable file is moved aside before
     // the sender looks at it. A folder that cannot be used is tried again
@@ -27,13 +31,13 @@ Outbox::Outbox(const std::string& folder, const std::string& collectorUrl, Outbo
     std::lock_guard<std::mutex> lock(storeMutex);
     try {
       Store(movedTo);
+      opened = true;
     } catch (const StoreError&) {
     }
   }
-  ReportMoved(movedTo);
+  reporter.Moved(movedTo);
   sender = std::make_unique<Sender>(
-      SenderSetup{folder, collector, options.bounds, options.retry, options.transfer, options.clock,
-                  options.maxPageCount, this->onEvent, &counts, &writers});
+      SenderSetup{folder, collector, options, this->onEvent, &counts, &writers, opened});
 }
 
 Outbox::~Outbox() { Close(milliseconds(0)); }
@@ -44,11 +48,6 @@ OutboxStore& Outbox::Store(std::string& movedTo) {
                                           options.maxPageCount, &writers);
   }
   return *store;
-}
-
-void Outbox::ReportMoved(const std::string& movedTo) {
-  if (movedTo.empty()) return;
-  Report({DeliveryEvent::Kind::OutboxMoved, "", 0, 0, 0, "not a database or damaged", movedTo});
 }
 
 SubmitResult Outbox::Submit(std::string_view messageText) {
@@ -84,13 +83,10 @@ SubmitResult Outbox::Submit(std::string_view messageText) {
       result.error = std::string("not stored: ") + error.what();
     }
   }
-  ReportMoved(movedTo);
+  reporter.Moved(movedTo);
   if (result.status != SubmitResult::Status::Stored) return result;
   ++counts.stored;
-  for (const DroppedRequest& request : dropped) {
-    ++counts.dropped;
-    Report({DeliveryEvent::Kind::Dropped, request.key, 0, 0, 0, request.reason, ""});
-  }
+  reporter.Dropped(dropped);
   sender->NudgeIfIdle();
   return result;
 }
@@ -106,7 +102,7 @@ std::optional<std::int64_t> Outbox::Pending() {
     } catch (const StoreError&) {
     }
   }
-  ReportMoved(movedTo);
+  reporter.Moved(movedTo);
   return pending;
 }
 
@@ -143,7 +139,7 @@ std::optional<std::int64_t> Outbox::Close(milliseconds wait) {
     store.reset();
     left = leftAtClose;
   }
-  ReportMoved(movedTo);
+  reporter.Moved(movedTo);
   return left;
 }
 
@@ -152,15 +148,5 @@ Counts Outbox::GetCounts() const {
 }
 
 void Outbox::Nudge() { sender->Nudge(); }
-
-void Outbox::Report(DeliveryEvent event) {
-  if (!onEvent) return;
-  event.senderThread = false;
-  try {
-    onEvent(event);
-  } catch (...) {
-    // The caller's trouble.
-  }
-}
 
 }  // namespace Delivery

@@ -12,22 +12,13 @@
 #include <string>
 #include <string_view>
 
-#include "clock.h"
 #include "delivery_event.h"
-#include "http_transfer.h"
+#include "event_reporter.h"
+#include "outbox_options.h"
 #include "outbox_store.h"
-#include "send_schedule.h"
 #include "sender.h"
 
 namespace Delivery {
-
-struct OutboxOptions {
-  Bounds bounds;
-  RetryPolicy retry;
-  TransferOptions transfer;
-  const Clock* clock = &SystemClock();
-  std::int64_t maxPageCount = 0;  // > 0: the database cannot grow past it (a full disk)
-};
 
 struct SubmitResult {
   enum class Status { Stored, Malformed, NotStored };
@@ -72,13 +63,12 @@ class Outbox {
   // an unreadable file was moved aside, `movedTo` says where (reported by
   // the caller once storeMutex is released).
   OutboxStore& Store(std::string& movedTo);
-  void ReportMoved(const std::string& movedTo);
-  void Report(DeliveryEvent event);
 
   const std::string folder;
   const OutboxOptions options;
   const EventCallback onEvent;
   SharedCounts counts;
+  const EventReporter reporter;
 
   std::mutex storeMutex;  // the caller's connection
   std::unique_ptr<OutboxStore> store;

@@ -62,7 +62,8 @@ std::vector<std::string> SplitLines(const std::string& joined) {
   return lines;
 }
 
-std::unique_ptr<Database> OpenDatabase(const std::string& path, std::int64_t maxPageCount) {
+std::unique_ptr<Database> OpenDatabase(const std::string& path, std::int64_t maxPageCount,
+                                       bool checkFile) {
   MakeOwnerOnlyFile(path);
   auto database = std::make_unique<Database>(path, LogWriteVfsName());
   database->WaitWhenBusy(1000);
@@ -76,8 +77,10 @@ std::unique_ptr<Database> OpenDatabase(const std::string& path, std::int64_t max
   // steps, see Checkpoint.
   database->Exec("PRAGMA wal_autocheckpoint = 0");
   if (maxPageCount > 0) database->Exec("PRAGMA max_page_count = " + std::to_string(maxPageCount));
-  std::string check = database->QueryText("PRAGMA quick_check");
-  if (check != "ok") throw StoreError(path + " is damaged: " + check, /*unreadable=*/true);
+  if (checkFile) {
+    std::string check = database->QueryText("PRAGMA quick_check");
+    if (check != "ok") throw StoreError(path + " is damaged: " + check, /*unreadable=*/true);
+  }
   database->Exec(kSchema);
   return database;
 }
@@ -141,17 +144,17 @@ std::int64_t RequestBytes(const OutgoingRequest& request) {
 }
 
 OutboxStore::OutboxStore(const std::string& folder, std::int64_t nowMs, std::string* movedTo,
-                         std::int64_t maxPageCount, std::mutex* writers)
+                         std::int64_t maxPageCount, std::mutex* writers, bool checkFile)
     : writers(writers) {
   MakeOwnerOnlyFolder(folder);
   const std::string path = folder + "/" + kFileName;
   try {
-    database = OpenDatabase(path, maxPageCount);
+    database = OpenDatabase(path, maxPageCount, checkFile);
   } catch (const StoreError& error) {
     if (!error.unreadable) throw;
     std::string aside = MoveAside(path, nowMs);
     if (movedTo) *movedTo = aside;
-    database = OpenDatabase(path, maxPageCount);
+    database = OpenDatabase(path, maxPageCount, /*checkFile=*/true);
   }
   statements = std::make_unique<Statements>(*database);
   pageSize = std::stoll(database->QueryText("PRAGMA page_size"));

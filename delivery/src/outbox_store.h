@@ -48,9 +48,11 @@ class OutboxStore {
   // damaged is moved aside (see MoveAside) and a fresh one started; then
   // `movedTo` receives where it went. `maxPageCount` > 0 limits the
   // database's size (a full disk, for tests). `writers`, when given, is
-  // the mutex this process's connections write under. Throws StoreError.
+  // the mutex this process's connections write under. `checkFile` false
+  // skips the damage check (another connection has just made it); it reads
+  // the whole file. Throws StoreError.
   OutboxStore(const std::string& folder, std::int64_t nowMs, std::string* movedTo,
-              std::int64_t maxPageCount = 0, std::mutex* writers = nullptr);
+              std::int64_t maxPageCount = 0, std::mutex* writers = nullptr, bool checkFile = true);
   ~OutboxStore();
 
   // Stores a new request, then drops the oldest requests while the count

@@ -37,7 +37,9 @@ std::uint64_t RandomSeed() {
 
 Sender::Sender(SenderSetup setup)
     : setup(std::move(setup)),
-      schedule(this->setup.retry, RandomSeed()),
+      clock(*this->setup.options.clock),
+      reporter(this->setup.onEvent, /*senderThread=*/true, this->setup.counts),
+      schedule(this->setup.options.retry, RandomSeed()),
       thread([this] { Run(); }) {}
 
 Sender::~Sender() { Stop(); }
@@ -99,7 +101,7 @@ void Sender::Sleep(std::int64_t untilMs, milliseconds longest) {
   sleepingUntilMs = untilMs;
   idle = untilMs == 0;
   milliseconds wait = longest;
-  if (untilMs > 0) wait = std::min(wait, milliseconds(untilMs - setup.clock->NowMs()));
+  if (untilMs > 0) wait = std::min(wait, milliseconds(untilMs - clock.NowMs()));
   changed.wait_for(lock, std::max(wait, milliseconds(0)), [this] { return nudged || stopping; });
   nudged = false;
   idle = false;
@@ -111,9 +113,10 @@ void Sender::Run() {
   // (the game thread, right after storing a request).
   const sched_param batch{};
   pthread_setschedparam(pthread_self(), SCHED_BATCH, &batch);
-  HttpTransfer transfer(setup.transfer, abandon);
+  HttpTransfer transfer(setup.options.transfer, abandon);
   SenderLock senderLock(setup.folder);
   std::unique_ptr<OutboxStore> store;
+  bool firstOpening = true;
   while (!Stopping()) {
     if (!senderLock.TryAcquire()) {  // another process sends
       Sleep(0, kPollInterval);
@@ -122,12 +125,13 @@ void Sender::Run() {
     try {
       if (!store) {
         std::string movedTo;
-        store = std::make_unique<OutboxStore>(setup.folder, setup.clock->NowMs(), &movedTo,
-                                              setup.maxPageCount, setup.writers);
-        if (!movedTo.empty()) {
-          Report({DeliveryEvent::Kind::OutboxMoved, "", 0, 0, 0, "not a database or damaged",
-                  movedTo});
-        }
+        // The first opening may skip the check the caller's connection has
+        // just made; opening again after an error looks at the file.
+        const bool checkFile = !(firstOpening && setup.fileChecked);
+        firstOpening = false;
+        store = std::make_unique<OutboxStore>(setup.folder, clock.NowMs(), &movedTo,
+                                              setup.options.maxPageCount, setup.writers, checkFile);
+        reporter.Moved(movedTo);
       }
       Step(*store, transfer);
     } catch (const StoreError&) {
@@ -157,7 +161,7 @@ void Sender::Step(OutboxStore& store, HttpTransfer& transfer) {
   // earlier run are sent first, without waiting out that run's back-off.
   const std::int64_t due =
       firstAttemptOfRun ? 0 : std::max(head->nextAttemptMs, schedule.NotBeforeMs());
-  if (due > setup.clock->NowMs()) {
+  if (due > clock.NowMs()) {
     Sleep(due, kPollInterval);
     return;
   }
@@ -166,7 +170,7 @@ void Sender::Step(OutboxStore& store, HttpTransfer& transfer) {
 }
 
 void Sender::Upkeep(OutboxStore& store) {
-  ReportDropped(store.DropOverBounds(setup.clock->NowMs(), setup.bounds));
+  reporter.Dropped(store.DropOverBounds(clock.NowMs(), setup.options.bounds));
   KeepLogShort(store);
 }
 
@@ -186,8 +190,8 @@ void Sender::Send(OutboxStore& store, HttpTransfer& transfer, const StoredReques
   std::vector<std::string> headers = head.request.headers;
   headers.push_back("Idempotency-Key: " + head.key);
   AttemptResult result = transfer.Post(setup.collector.Target(head.request.target), headers,
-                                       head.request.body, setup.clock->NowMs());
-  const std::int64_t now = setup.clock->NowMs();
+                                       head.request.body, clock.NowMs());
+  const std::int64_t now = clock.NowMs();
   const int attempts = head.attempts + 1;
   switch (result.outcome) {
     case AttemptResult::Outcome::Abandoned:
@@ -196,44 +200,27 @@ void Sender::Send(OutboxStore& store, HttpTransfer& transfer, const StoredReques
       store.Delete(head.id);
       schedule.OnAnswer(now, store.Pending());
       ++setup.counts->sent;
-      Report({DeliveryEvent::Kind::Sent, head.key, result.status, attempts, 0, "", ""});
+      reporter.Report({DeliveryEvent::Kind::Sent, head.key, result.status, attempts, 0, "", ""});
       break;
     case AttemptResult::Outcome::Rejected:
       store.SetAside(head.id, attempts, result.status, result.reason);
       schedule.OnAnswer(now, store.Pending());
       ++setup.counts->rejected;
-      Report(
+      reporter.Report(
           {DeliveryEvent::Kind::Rejected, head.key, result.status, attempts, 0, result.reason, ""});
       break;
     case AttemptResult::Outcome::Retry: {
       const std::int64_t delay = schedule.OnFailure(attempts, result.retryAfterMs, now);
       store.ScheduleRetry(head.id, attempts, now + delay);
       ++setup.counts->retries;
-      Report({DeliveryEvent::Kind::Retry, head.key, result.status, attempts, delay, result.reason,
-              ""});
+      reporter.Report({DeliveryEvent::Kind::Retry, head.key, result.status, attempts, delay,
+                       result.reason, ""});
       break;
     }
   }
   std::lock_guard<std::mutex> lock(mutex);
   ++steps;
   changed.notify_all();
-}
-
-void Sender::ReportDropped(const std::vector<DroppedRequest>& dropped) {
-  for (const DroppedRequest& request : dropped) {
-    ++setup.counts->dropped;
-    Report({DeliveryEvent::Kind::Dropped, request.key, 0, 0, 0, request.reason, ""});
-  }
-}
-
-void Sender::Report(DeliveryEvent event) {
-  if (!setup.onEvent) return;
-  event.senderThread = true;
-  try {
-    setup.onEvent(event);
-  } catch (...) {
-    // The caller's trouble; sending goes on.
-  }
 }
 
 }  // namespace Delivery

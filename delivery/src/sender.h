@@ -11,30 +11,26 @@
 #include <string>
 #include <thread>
 
-#include "clock.h"
 #include "collector_address.h"
 #include "delivery_event.h"
+#include "event_reporter.h"
 #include "http_transfer.h"
+#include "outbox_options.h"
 #include "outbox_store.h"
 #include "send_schedule.h"
 
 namespace Delivery {
 
-struct SharedCounts {
-  std::atomic<std::int64_t> stored{0}, sent{0}, retries{0}, rejected{0}, dropped{0};
-};
-
 struct SenderSetup {
   std::string folder;
   CollectorAddress collector;
-  Bounds bounds;
-  RetryPolicy retry;
-  TransferOptions transfer;
-  const Clock* clock;
-  std::int64_t maxPageCount = 0;
+  OutboxOptions options;
   EventCallback onEvent;
   SharedCounts* counts;
   std::mutex* writers = nullptr;  // the turn to write of this process's connections
+  // The caller's connection has just opened and checked the file, so the
+  // sender's first opening need not check it again.
+  bool fileChecked = false;
 };
 
 class Sender {
@@ -68,10 +64,10 @@ class Sender {
   void Send(OutboxStore& store, HttpTransfer& transfer, const StoredRequest& head);
   void Sleep(std::int64_t untilMs, std::chrono::milliseconds longest);
   bool Stopping();
-  void Report(DeliveryEvent event);
-  void ReportDropped(const std::vector<DroppedRequest>& dropped);
 
   const SenderSetup setup;
+  const Clock& clock;
+  const EventReporter reporter;
   SendSchedule schedule;
   bool firstAttemptOfRun = true;
   std::chrono::steady_clock::time_point lastUpkeep;
