@@ -2,13 +2,10 @@
 
 #include <cctype>
 
+#include "ascii.h"
+
 namespace Delivery {
 namespace {
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
 
 void CheckPort(const std::string& port) {
   bool digits = !port.empty() && port.size() <= 5;
@@ -48,7 +45,7 @@ CollectorAddress::CollectorAddress(const std::string& url) {
   }
   std::size_t schemeEnd = url.find("://");
   if (schemeEnd == std::string::npos) throw InvalidCollectorUrl("\"" + url + "\" has no scheme");
-  std::string scheme = Lower(url.substr(0, schemeEnd));
+  std::string scheme = AsciiLower(url.substr(0, schemeEnd));
   if (scheme != "http" && scheme != "https") {
     throw InvalidCollectorUrl("scheme \"" + scheme + "\" is not http or https");
   }

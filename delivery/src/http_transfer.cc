@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <string_view>
+
+#include "ascii.h"
 
 namespace Delivery {
 namespace {
@@ -39,13 +42,10 @@ std::string Trim(std::string text) {
 size_t CollectHeader(char* data, size_t size, size_t count, void* target) {
   auto* answer = static_cast<Answer*>(target);
   const std::size_t bytes = size * count;
-  static const std::string name = "retry-after:";
-  std::string line(data, bytes);
-  if (line.size() > name.size()) {
-    std::string start = line.substr(0, name.size());
-    for (char& c : start) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (start == name) answer->retryAfter = Trim(line.substr(name.size()));
-  }
+  constexpr std::string_view name = "retry-after:";
+  const std::string_view line(data, bytes);
+  if (StartsWithNoCase(line, name))
+    answer->retryAfter = Trim(std::string(line.substr(name.size())));
   return bytes;
 }
 

@@ -2,10 +2,11 @@
 
 #include <simdjson.h>
 
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+
+#include "ascii.h"
 
 namespace Delivery {
 namespace {
@@ -55,12 +56,6 @@ std::string_view StringMember(simdjson::dom::object message, const char* key) {
   return text;
 }
 
-std::string LowerName(std::string_view line, std::size_t colon) {
-  std::string name(line.substr(0, colon));
-  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return name;
-}
-
 // The header lines the collector needs; any other line is left out.
 std::vector<std::string> KeptHeaderLines(simdjson::dom::object message) {
   simdjson::dom::array lines;
@@ -78,7 +73,7 @@ std::vector<std::string> KeptHeaderLines(simdjson::dom::object message) {
     if (colon == 0 || colon == std::string_view::npos) {
       throw MalformedMessage("header line \"" + std::string(line) + "\" is not \"Name: value\"");
     }
-    std::string name = LowerName(line, colon);
+    const std::string name = AsciiLower(line.substr(0, colon));
     if (name == "x-api-key" || name == "content-type") kept.emplace_back(line);
   }
   return kept;
