@@ -87,10 +87,12 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#if defined(_WIN32)
-#define DELIVERY_API __declspec(dllexport)
-#else
+/* The library is built for POSIX systems (its outbox relies on their files
+ * and locks), where these functions are its only exported symbols. */
+#if defined(__GNUC__)
 #define DELIVERY_API __attribute__((visibility("default")))
+#else
+#define DELIVERY_API
 #endif
 
 #ifdef __cplusplus
