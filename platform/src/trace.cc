@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cmath>
 #include <mutex>
+#include <utility>
 
 #include "trace_internal.h"
 
@@ -58,7 +59,7 @@ Trace::Event MakeEvent(const std::string& name, const Trace::Event& fields) {
 // Call with the state's lock held.
 void Append(TraceState& state, Trace::Event event) {
   event["ms"] = MillisecondsSinceStart();
-  state.events.push_back(event);
+  state.events.push_back(std::move(event));
   if (state.sink) state.sink(state.events.back());
 }
 

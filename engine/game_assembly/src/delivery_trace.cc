@@ -72,6 +72,7 @@ std::string DeliveryEventTraceLine(const Delivery_Event& event) {
               {"reason", Text(event.reason)}};
       break;
   }
+  if (event.senderThread) line["thread"] = "delivery";
   return Write(line);
 }
 

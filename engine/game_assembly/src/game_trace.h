@@ -14,8 +14,4 @@ void SetTraceSink(GameTraceSink sink);
 // Hands `line` to the sink; does nothing when none is installed.
 void Trace(const std::string& line);
 
-// The same for a line from one of the game's own worker threads: a
-// "thread" member naming it is added to the line (a JSON object).
-void TraceFromThread(const std::string& line, const char* thread);
-
 }  // namespace GameAssembly

@@ -21,11 +21,7 @@ std::mutex& TraceOrder() {
 
 void TraceDeliveryEvent(void*, const Delivery_Event* event) {
   std::lock_guard<std::mutex> lock(TraceOrder());
-  if (event->senderThread) {
-    TraceFromThread(DeliveryEventTraceLine(*event), "delivery");
-  } else {
-    Trace(DeliveryEventTraceLine(*event));
-  }
+  Trace(DeliveryEventTraceLine(*event));
 }
 
 }  // namespace
