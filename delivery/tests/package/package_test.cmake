@@ -7,6 +7,7 @@
 # READELF.
 
 cmake_minimum_required(VERSION 3.25)
+include(${CMAKE_CURRENT_LIST_DIR}/../../../cmake/installed_package_checks.cmake)
 
 set(prefix "${WORK_DIR}/prefix")
 file(REMOVE_RECURSE "${WORK_DIR}")
@@ -17,29 +18,21 @@ execute_process(
   COMMAND_ERROR_IS_FATAL ANY)
 
 set(libdir "${prefix}/${LIBDIR}")
-foreach(file
-    include/ostrel_delivery.h
-    ${LIBDIR}/libostrel_delivery.so ${LIBDIR}/libostrel_delivery.so.1
-    ${LIBDIR}/libostrel_delivery.so.1.0.0
-    ${LIBDIR}/cmake/ostrel_delivery/ostrel_deliveryConfig.cmake
-    ${LIBDIR}/cmake/ostrel_delivery/ostrel_deliveryConfigVersion.cmake
-    ${LIBDIR}/cmake/ostrel_delivery/ostrel_deliveryTargets.cmake
-    ${LIBDIR}/pkgconfig/ostrel_delivery.pc)
-  if(NOT EXISTS "${prefix}/${file}")
-    message(FATAL_ERROR "not installed: ${file}")
-  endif()
-endforeach()
+require_installed("${prefix}"
+  include/ostrel_delivery.h
+  ${LIBDIR}/libostrel_delivery.so ${LIBDIR}/libostrel_delivery.so.1
+  ${LIBDIR}/libostrel_delivery.so.1.0.0
+  ${LIBDIR}/cmake/ostrel_delivery/ostrel_deliveryConfig.cmake
+  ${LIBDIR}/cmake/ostrel_delivery/ostrel_deliveryConfigVersion.cmake
+  ${LIBDIR}/cmake/ostrel_delivery/ostrel_deliveryTargets.cmake
+  ${LIBDIR}/pkgconfig/ostrel_delivery.pc)
 file(GLOB unexpected "${libdir}/*.a" "${libdir}/*ostrel.so*" "${prefix}/include/ostrel.h")
 if(unexpected)
   message(FATAL_ERROR "installed but not part of the component: ${unexpected}")
 endif()
 
 set(library "${libdir}/libostrel_delivery.so.1.0.0")
-execute_process(COMMAND ${READELF} -d "${library}" OUTPUT_VARIABLE dynamic
-  COMMAND_ERROR_IS_FATAL ANY)
-if(NOT dynamic MATCHES "Library soname: \\[libostrel_delivery\\.so\\.1\\]")
-  message(FATAL_ERROR "SONAME is not libostrel_delivery.so.1:\n${dynamic}")
-endif()
+require_soname(${READELF} "${library}" libostrel_delivery.so.1)
 
 # Exactly the functions the header declares leave the library.
 execute_process(COMMAND ${NM} -D --defined-only "${library}" OUTPUT_VARIABLE symbols
@@ -73,23 +66,4 @@ execute_process(COMMAND "${cmake_build}/consumer" "${WORK_DIR}/outbox-cmake"
   OUTPUT_VARIABLE output COMMAND_ERROR_IS_FATAL ANY)
 check_output("find_package consumer" "${output}")
 
-set(ENV{PKG_CONFIG_PATH} "${libdir}/pkgconfig")
-execute_process(COMMAND pkg-config --modversion ostrel_delivery
-  OUTPUT_VARIABLE modversion OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
-if(NOT modversion STREQUAL "1.0.0")
-  message(FATAL_ERROR "pkg-config reports version ${modversion}")
-endif()
-execute_process(COMMAND pkg-config --cflags --libs ostrel_delivery
-  OUTPUT_VARIABLE pc_flags OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
-separate_arguments(pc_flags UNIX_COMMAND "${pc_flags}")
-separate_arguments(c_flags UNIX_COMMAND "${C_FLAGS}")
-set(pc_program "${WORK_DIR}/consumer-pkg-config")
-execute_process(
-  COMMAND ${C_COMPILER} ${c_flags} -std=c99 -Wall -Wextra -Wpedantic -Werror
-          "${CONSUMER_DIR}/consumer.c" ${pc_flags} -o "${pc_program}"
-  COMMAND_ERROR_IS_FATAL ANY)
-execute_process(
-  COMMAND ${CMAKE_COMMAND} -E env "LD_LIBRARY_PATH=${libdir}" "${pc_program}"
-          "${WORK_DIR}/outbox-pkg-config"
-  OUTPUT_VARIABLE output COMMAND_ERROR_IS_FATAL ANY)
-check_output("pkg-config consumer" "${output}")
+check_pkg_config_consumer(ostrel_delivery 1.0.0 "${libdir}" "${WORK_DIR}/outbox-pkg-config")

@@ -11,6 +11,7 @@
 # command that runs a Windows program).
 
 cmake_minimum_required(VERSION 3.25)
+include(${CMAKE_CURRENT_LIST_DIR}/../../../cmake/installed_package_checks.cmake)
 
 set(required BUILD_DIR CONSUMER_DIR WORK_DIR LIBDIR GENERATOR BASE_URL)
 if(WINDOWS)
@@ -38,17 +39,13 @@ if(WINDOWS)
 else()
   set(library_files ${LIBDIR}/libostrel.so ${LIBDIR}/libostrel.so.2 ${LIBDIR}/libostrel.so.2.0.1)
 endif()
-foreach(file
-    include/ostrel.h
-    ${library_files}
-    ${LIBDIR}/cmake/ostrel/ostrelConfig.cmake
-    ${LIBDIR}/cmake/ostrel/ostrelConfigVersion.cmake
-    ${LIBDIR}/cmake/ostrel/ostrelTargets.cmake
-    ${LIBDIR}/pkgconfig/ostrel.pc)
-  if(NOT EXISTS "${prefix}/${file}")
-    message(FATAL_ERROR "not installed: ${file}")
-  endif()
-endforeach()
+require_installed("${prefix}"
+  include/ostrel.h
+  ${library_files}
+  ${LIBDIR}/cmake/ostrel/ostrelConfig.cmake
+  ${LIBDIR}/cmake/ostrel/ostrelConfigVersion.cmake
+  ${LIBDIR}/cmake/ostrel/ostrelTargets.cmake
+  ${LIBDIR}/pkgconfig/ostrel.pc)
 file(GLOB unexpected "${libdir}/*.a" "${libdir}/*core*")
 list(FILTER unexpected EXCLUDE REGEX "/libostrel\\.dll\\.a$")
 if(unexpected)
@@ -56,11 +53,7 @@ if(unexpected)
 endif()
 
 if(NOT WINDOWS)
-  execute_process(COMMAND ${READELF} -d "${libdir}/libostrel.so.2.0.1"
-    OUTPUT_VARIABLE dynamic COMMAND_ERROR_IS_FATAL ANY)
-  if(NOT dynamic MATCHES "Library soname: \\[libostrel\\.so\\.2\\]")
-    message(FATAL_ERROR "SONAME is not libostrel.so.2:\n${dynamic}")
-  endif()
+  require_soname(${READELF} "${libdir}/libostrel.so.2.0.1" libostrel.so.2)
 endif()
 
 string(REGEX REPLACE "([][+.*()^$?|\\])" "\\\\\\1" base_url_pattern "${BASE_URL}")
@@ -107,22 +100,4 @@ if(WINDOWS)
   return()
 endif()
 
-set(ENV{PKG_CONFIG_PATH} "${libdir}/pkgconfig")
-execute_process(COMMAND pkg-config --modversion ostrel
-  OUTPUT_VARIABLE modversion OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
-if(NOT modversion STREQUAL "2.0.1")
-  message(FATAL_ERROR "pkg-config reports version ${modversion}")
-endif()
-execute_process(COMMAND pkg-config --cflags --libs ostrel
-  OUTPUT_VARIABLE pc_flags OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
-separate_arguments(pc_flags UNIX_COMMAND "${pc_flags}")
-separate_arguments(c_flags UNIX_COMMAND "${C_FLAGS}")
-set(pc_program "${WORK_DIR}/consumer-pkg-config")
-execute_process(
-  COMMAND ${C_COMPILER} ${c_flags} -std=c99 -Wall -Wextra -Wpedantic -Werror
-          "${CONSUMER_DIR}/consumer.c" ${pc_flags} -o "${pc_program}"
-  COMMAND_ERROR_IS_FATAL ANY)
-execute_process(
-  COMMAND ${CMAKE_COMMAND} -E env "LD_LIBRARY_PATH=${libdir}" "${pc_program}"
-  OUTPUT_VARIABLE output COMMAND_ERROR_IS_FATAL ANY)
-check_output("pkg-config consumer" "${output}")
+check_pkg_config_consumer(ostrel 2.0.1 "${libdir}")
