@@ -6,7 +6,11 @@
 # sanitizer's runtime preloaded first and leak checks off (the runtimes keep
 # memory until exit). WITH_CXX_RUNTIME preloads the C++ runtime too, for a
 # runtime that does not link it (mono): the sanitizer's exception
-# interceptor must find it at start.
+# interceptor must find it at start. Under ThreadSanitizer, races the
+# runtime makes in its own memory are suppressed (it is not instrumented).
+set(OSTREL_CORVANE_CALLER_TSAN_SUPPRESSIONS
+  ${CMAKE_CURRENT_LIST_DIR}/sanitizers/caller_runtimes_tsan.txt)
+
 function(caller_test_environment out)
   cmake_parse_arguments(PARSE_ARGV 1 arg "WITH_CXX_RUNTIME" "" "")
   set(environment "")
@@ -23,7 +27,8 @@ function(caller_test_environment out)
         OUTPUT_VARIABLE cxx_runtime OUTPUT_STRIP_TRAILING_WHITESPACE)
       string(APPEND preload ":${cxx_runtime}")
     endif()
-    list(APPEND environment "LD_PRELOAD=${preload}" "ASAN_OPTIONS=detect_leaks=0")
+    list(APPEND environment "LD_PRELOAD=${preload}" "ASAN_OPTIONS=detect_leaks=0"
+      "TSAN_OPTIONS=suppressions=${OSTREL_CORVANE_CALLER_TSAN_SUPPRESSIONS}")
   endif()
   set(${out} "${environment}" PARENT_SCOPE)
 endfunction()
