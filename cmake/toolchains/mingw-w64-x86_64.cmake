@@ -4,8 +4,9 @@
 # - The posix flavour of the compilers: the complete C++ thread library. Every
 #   program and DLL links libgcc, libstdc++ and winpthread statically, so none
 #   needs a MinGW runtime DLL next to it.
-# - Programs run through Wine with a prefix of their own inside the build tree
-#   (created on first start) and Wine's diagnostics off.
+# - Programs run through Wine (wine-run, which starts a program again when
+#   Wine loses its server connection) with a prefix of their own inside the
+#   build tree (created on first start) and Wine's diagnostics off.
 # - nlohmann json is header-only, so Debian's package serves the target too;
 #   see below.
 
@@ -35,7 +36,8 @@ if(OSTREL_WINE)
   set(OSTREL_WINE_PREFIX "${CMAKE_BINARY_DIR}/wineprefix" CACHE PATH
       "Wine prefix the cross-built programs run in")
   set(CMAKE_CROSSCOMPILING_EMULATOR
-      ${CMAKE_COMMAND} -E env WINEPREFIX=${OSTREL_WINE_PREFIX} WINEDEBUG=-all ${OSTREL_WINE})
+      ${CMAKE_COMMAND} -E env WINEPREFIX=${OSTREL_WINE_PREFIX} WINEDEBUG=-all
+      ${CMAKE_CURRENT_LIST_DIR}/wine-run ${OSTREL_WINE})
 elseif(NOT ostrel_in_try_compile)
   message(WARNING "wine64 (Debian package wine64) not found: the Windows programs cannot be run")
 endif()
