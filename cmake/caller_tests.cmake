@@ -8,9 +8,6 @@
 # runtime that does not link it (mono): the sanitizer's exception
 # interceptor must find it at start. Under ThreadSanitizer, races the
 # runtime makes in its own memory are suppressed (it is not instrumented).
-set(OSTREL_CORVANE_CALLER_TSAN_SUPPRESSIONS
-  ${CMAKE_CURRENT_LIST_DIR}/sanitizers/caller_runtimes_tsan.txt)
-
 function(caller_test_environment out)
   cmake_parse_arguments(PARSE_ARGV 1 arg "WITH_CXX_RUNTIME" "" "")
   set(environment "")
@@ -28,7 +25,7 @@ function(caller_test_environment out)
       string(APPEND preload ":${cxx_runtime}")
     endif()
     list(APPEND environment "LD_PRELOAD=${preload}" "ASAN_OPTIONS=detect_leaks=0"
-      "TSAN_OPTIONS=suppressions=${OSTREL_CORVANE_CALLER_TSAN_SUPPRESSIONS}")
+      "TSAN_OPTIONS=suppressions=${OSTREL_CORVANE_MONO_TSAN_SUPPRESSIONS}")
   endif()
   set(${out} "${environment}" PARENT_SCOPE)
 endfunction()
