@@ -6,8 +6,8 @@
 #include <memory>
 
 #include "platform/activation_factory.h"
+#include "platform/stand_in/trace.h"
 #include "platform/strings.h"
-#include "platform/trace.h"
 
 namespace Corvane {
 namespace {

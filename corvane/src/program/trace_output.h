@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "platform/trace.h"
+#include "platform/stand_in/trace.h"
 
 namespace Corvane {
 

@@ -4,9 +4,9 @@
 
 #include "app/title_bridge.h"
 #include "platform/application.h"
-#include "platform/stand_in.h"
+#include "platform/stand_in/stand_in.h"
+#include "platform/stand_in/trace.h"
 #include "platform/strings.h"
-#include "platform/trace.h"
 
 namespace {
 

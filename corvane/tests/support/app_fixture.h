@@ -17,8 +17,8 @@
 #include "module/game_assembly_imports.h"
 #include "page/main_page.h"
 #include "platform/page.h"
-#include "platform/stand_in.h"
-#include "platform/trace.h"
+#include "platform/stand_in/stand_in.h"
+#include "platform/stand_in/trace.h"
 #include "platform/window.h"
 #include "support/scratch_folder.h"
 
