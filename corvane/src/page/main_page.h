@@ -2,8 +2,9 @@
 // ("ms-appx:///MainPage.xaml"), hands the render panel and the window to the
 // engine's player and shows the extended splash screen: the splash image
 // placed where the system splash screen showed it, on a container painted in
-// the manifest's splash colour, until the player reports that rendering has
-// started.
+// the splash colour found by a byte search of the manifest (not an XML
+// reading: the rules are in page/manifest_splash_color.h), until the player
+// reports that rendering has started.
 #pragma once
 
 #include <memory>

@@ -188,9 +188,15 @@ def check_renamed(corvane, package):
             fail(arguments, "expected the colour and the removal", events)
 
 
+def sparse_file(size):
+    def make(path):
+        with open(path, "wb") as file:
+            file.truncate(size)
+    return make
+
+
 def check_hostile_manifest(corvane, package):
-    for make, why in [(os.mkfifo, None),
-                      (lambda path: os.truncate(open(path, "w").name, 2 << 30), "more than the 1048576")]:
+    for make, why in [(os.mkfifo, None), (sparse_file(2 << 30), "more than the 1048576")]:
         with tempfile.TemporaryDirectory() as folder:
             copy = os.path.join(folder, "package")
             shutil.copytree(package, copy)
