@@ -137,12 +137,20 @@ def write_markup(text):
     return lambda path: open(path, "w", encoding="utf-8").write(text)
 
 
+def sparse_file(size):
+    def make(path):
+        with open(path, "wb") as file:
+            file.truncate(size)
+    return make
+
+
 BAD_MARKUP = [
     (write_markup("<Page><SwapChainPanel></Page>"), "ms-appx:///MainPage.xaml"),
     (write_markup("<Page><Canvas/></Page>"), "declares no renderPanel"),
     (os.remove, "cannot read markup ms-appx:///MainPage.xaml"),
     (os.mkfifo, "MainPage.xaml): not a regular file"),
     (os.mkdir, "MainPage.xaml): a folder, not a file"),
+    (sparse_file(17 << 20), "17825792 bytes, more than the 16777216 a markup file may have"),
     (write_markup(page('<SwapChainPanel x:ConnectionId="2">' + "<Grid>" * 25000 + "</Grid>" * 25000 +
                        SPLASH + "</SwapChainPanel>")), "nested deeper than 256 levels"),
     (write_markup(page('<SwapChainPanel x:ConnectionId="2"><Grid>' + SPLASH + "</Grid></SwapChainPanel>")),
@@ -186,13 +194,6 @@ def check_renamed(corvane, package):
         if [e["color"] for e in named(events, "splash.background")] != [COLOR] or \
                 len(named(events, "splash.removed")) != 1:
             fail(arguments, "expected the colour and the removal", events)
-
-
-def sparse_file(size):
-    def make(path):
-        with open(path, "wb") as file:
-            file.truncate(size)
-    return make
 
 
 def check_hostile_manifest(corvane, package):
