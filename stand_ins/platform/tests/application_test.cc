@@ -121,12 +121,14 @@ TEST_F(ApplicationModel, AWorkItemThatNeverReturnsDoesNotHoldUpTheEnd) {
 
 TEST_F(ApplicationModel, TheUserClosingTheWindowEndsTheApplicationFromAnyThread) {
   bool closed = false;
+  std::thread closer;
   Application::Start([&](auto) {
     Platform::ref_new<RecordingApp>();
     Windows::UI::Core::CoreWindow::GetForCurrentThread()->Closed.Add(
         [&](auto, auto) { closed = true; });
-    std::thread([] { Platform::StandIn::CloseWindow(); }).detach();
+    closer = std::thread([] { Platform::StandIn::CloseWindow(); });
   });
+  closer.join();
   EXPECT_TRUE(closed);
   auto names = EventNames();
   ASSERT_GE(names.size(), 2u);
