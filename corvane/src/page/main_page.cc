@@ -120,8 +120,10 @@ std::shared_ptr<Windows::UI::Xaml::Markup::IComponentConnector> MainPage::GetBin
   return nullptr;
 }
 
-// Markup that loads but lacks one of the three elements would leave the page
-// unable to attach the player or to place or remove the splash screen.
+// Markup that loads but lacks one of the three elements, or arranges them
+// so that removing the container would not uncover the game, would leave
+// the page unable to attach the player or to place or remove the splash
+// screen.
 void MainPage::RequireConnectedElements() const {
   const char16_t* missing = !renderPanel       ? u"renderPanel (connection 2)"
                             : !splashContainer ? u"splashContainer (connection 3)"
@@ -129,6 +131,18 @@ void MainPage::RequireConnectedElements() const {
                                                : nullptr;
   if (missing) {
     throw Platform::FailureException(Platform::String(kPageMarkup) + u" declares no " + missing);
+  }
+  if (splashContainer->Parent() != renderPanel) {
+    throw Platform::FailureException(
+        Platform::String(kPageMarkup) +
+        u": splashContainer (connection 3) must be a child of renderPanel (connection 2)");
+  }
+  auto holder = splashImage->Parent();
+  while (holder && holder != splashContainer) holder = holder->Parent();
+  if (!holder) {
+    throw Platform::FailureException(
+        Platform::String(kPageMarkup) +
+        u": splashImage (connection 4) must be inside splashContainer (connection 3)");
   }
 }
 

@@ -2,8 +2,9 @@
 // ("ms-appx:///MainPage.xaml"), hands the render panel and the window to the
 // engine's player and shows the extended splash screen: the splash image
 // placed where the system splash screen showed it, on a container painted in
-// the manifest's splash colour, until the player reports that rendering has
-// started.
+// the splash colour found by a byte search of the manifest (not an XML
+// reading: the rules are in page/manifest_splash_color.h), until the player
+// reports that rendering has started.
 #pragma once
 
 #include <memory>
@@ -28,7 +29,10 @@ class MainPage : public Windows::UI::Xaml::Controls::Page,
 
   // The construction steps that need references to the page (run by
   // Platform::ref_new): markup, player hand-over, splash placement, colour
-  // read and size subscription. A failure leaves no page.
+  // read and size subscription. A failure leaves no page; markup the page
+  // cannot use is a failure too: connections 2, 3 and 4 must all be made,
+  // the splash container (3) a child of the render panel (2), the splash
+  // image (4) inside the container.
   void FinishConstruction();
 
   // Loads the markup once; the flag is set first, so a failed load is not

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/debug_output.h"
 #include "platform/ui_element.h"
 #include "platform/win32_file.h"
 
@@ -35,12 +36,19 @@ class ScopedFileHandle {
   HANDLE handle_;
 };
 
-// The whole file in one read; nothing unless every byte of it arrived.
+// The whole file in one read; nothing unless every byte of it arrived. A
+// file over the limit is not read, and the debug output says why.
 std::optional<std::string> ReadWholeFile(HANDLE file) {
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(file, &size)) return std::nullopt;
-  // One read of the low 32 bits of the size: a file of 4 GiB or more never
-  // matches the count below.
+  if (static_cast<std::uint64_t>(size.QuadPart) > kMaxManifestBytes) {
+    const std::string why = std::to_string(size.QuadPart) + " bytes, more than the " +
+                            std::to_string(kMaxManifestBytes) + " a manifest may have";
+    OutputDebugStringW((std::u16string(kManifestName) + u": no splash colour: " +
+                        std::u16string(why.begin(), why.end()))
+                           .c_str());
+    return std::nullopt;
+  }
   const auto toRead = static_cast<DWORD>(static_cast<std::uint64_t>(size.QuadPart));
   std::string bytes(toRead, '\0');
   DWORD read = 0;

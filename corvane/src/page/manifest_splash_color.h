@@ -2,7 +2,10 @@
 //
 // The manifest is searched as plain bytes, without an XML parser: the value is
 // the text between the first two double quotes after the first
-// "BackgroundColor" that follows the first "SplashScreen".
+// "BackgroundColor" that follows the first "SplashScreen". So, by design: a
+// <Logo> naming "SplashScreen.png" before the splash element is where the
+// search starts, single-quoted attributes, UTF-16 manifests and named colours
+// give no colour, and "#FFF" reads as the number 0xFFF (#FF000FFF).
 #pragma once
 
 #include <cstdint>
@@ -25,9 +28,16 @@ struct SplashColor {
 // The platform colour: R, G, B copied; A is 0 when transparent, else 255.
 Windows::UI::Color ToPlatformColor(const SplashColor& color);
 
+// A manifest larger than this gives no colour (real manifests have a few
+// kilobytes); it is not read, and the debug output says so:
+// "AppxManifest.xml: no splash colour: N bytes, more than the 1048576 a
+// manifest may have".
+inline constexpr std::uint64_t kMaxManifestBytes = 1u << 20;
+
 // Reads "AppxManifest.xml" in the current folder (the package's install
-// folder). No colour when the file cannot be opened, sized or completely read,
-// or holds no usable value. Raises what ParseSplashColorValue raises; the file
+// folder). No colour when the file cannot be opened (the file layer opens
+// only regular files), sized or completely read, is larger than
+// kMaxManifestBytes, or holds no usable value. Raises what ParseSplashColorValue raises; the file
 // is closed on every path.
 std::optional<SplashColor> ReadManifestSplashColor();
 

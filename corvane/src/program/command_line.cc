@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "program/exit_status.h"
+
 namespace Corvane {
 namespace {
 
@@ -226,11 +228,17 @@ std::string UsageText() {
       "An option's value may not start with \"--\". Other words that start with \"--\"\n"
       "are refused before \"--\"; single-dash words such as -level are launch arguments.\n"
       "\n"
-      "Exit status: 0 when the game quits (with --collector: having delivered every\n"
-      "request), 1 when the host cannot start, the activation fails or --frames could\n"
-      "not write every picture, 2 for a usage error (also a --frames folder that\n"
-      "cannot be created or written to), 3 when the game quit with requests kept in\n"
-      "its outbox for a later run.\n";
+      "Exit status:\n";
+  constexpr std::size_t kStatusColumn = 9;
+  for (const ExitStatusMeaning& status : kExitStatuses) {
+    std::string label = std::string("  ") + status.label;
+    label.resize(kStatusColumn, ' ');
+    text += label;
+    for (const char* c = status.meaning; *c; ++c)
+      text += *c == '\n' ? "\n" + std::string(kStatusColumn, ' ') : std::string(1, *c);
+    text += "\n";
+  }
+  text += "When several apply: 1, then 4, then 128+N, then 3.\n";
   return text;
 }
 

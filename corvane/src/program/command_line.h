@@ -29,8 +29,8 @@
 
 namespace Corvane {
 
-// A command line the program cannot act on: exit status 2, the message on
-// standard error.
+// A command line the program cannot act on: ExitStatus::Usage, the message
+// on standard error.
 class UsageError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
@@ -67,7 +67,7 @@ struct CommandLine {
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 
 // The text --help prints: the synopsis, one line per option, the exit
-// statuses.
+// statuses (kExitStatuses).
 std::string UsageText();
 
 }  // namespace Corvane

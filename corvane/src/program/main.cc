@@ -1,17 +1,13 @@
 // The corvane program: starts the application with the one activation its
 // command line asks for and prints the platform trace on standard output.
-// Exit status: 0 when the game quits (and for --help and --version), 1 when
-// the host cannot start (a missing GameAssembly import, a missing package
-// folder), the activation fails or --frames could not write every picture,
-// 2 for a usage error (an unknown option, a missing or invalid value such as
-// a --protocol text that is no absolute URI, a --collector address the
-// engine refuses or a --frames folder that cannot be created or written to,
-// two activation kinds), 3 when the game quit with analytics requests kept in
-// its outbox for a later run (or lost because they could not be stored). The
-// --collector address, the --outbox folder and the player's timing
+// Its exit statuses are listed in program/exit_status.h (and by --help).
+// The --collector address, the --outbox folder and the player's timing
 // (--startup-ms, --frame-ms) go to the engine as engine options; the game in
 // GameAssembly does the sending. --frames installs the stand-in's frame
-// writer before the application starts.
+// writer once the host has started (the folder is untouched by a start
+// that fails before). SIGINT, SIGTERM and SIGHUP close the window
+// (program/close_on_signals.h); a failed write to standard output closes it
+// too (program/standard_output.h).
 #include <unistd.h>
 
 #include <cstdio>
@@ -30,17 +26,21 @@
 #include "platform/stand_in/render/frame_writer.h"
 #include "platform/stand_in/stand_in.h"
 #include "platform/stand_in/trace.h"
+#include "program/close_on_signals.h"
 #include "program/command_line.h"
 #include "program/command_line_activation.h"
+#include "program/exit_status.h"
 #include "program/module_export_query.h"
+#include "program/standard_output.h"
 #include "program/trace_output.h"
 
 namespace {
 
+using Corvane::Code;
+using Corvane::ExitStatus;
+
 void PrintTraceEvent(const Platform::Trace::Event& event) {
-  const std::string line = Platform::Trace::Format(Corvane::PresentTraceEvent(event)) + "\n";
-  std::fwrite(line.data(), 1, line.size(), stdout);
-  std::fflush(stdout);
+  Corvane::WriteStandardOutput(Platform::Trace::Format(Corvane::PresentTraceEvent(event)) + "\n");
 }
 
 // The package folder, absolute, made the current directory (the manifest is
@@ -79,20 +79,31 @@ void ApplyEngineOptions(const Corvane::CommandLine& line) {
   engine.framePeriod = line.framePeriod.value_or(engine.framePeriod);
   try {
     EnginePlayer::ApplyEngineOptions(engine);
+  } catch (const EnginePlayer::GameEnvironmentError& refused) {
+    throw Corvane::UsageError(refused.what());
   } catch (const std::invalid_argument& refused) {
     throw Corvane::UsageError(std::string("--collector: ") + refused.what());
   }
 }
 
+// The --frames folder, absolute, taken from where corvane was started.
+std::string FramesFolder(const Corvane::CommandLine& line) {
+  if (!line.framesFolder) return "";
+  std::error_code error;
+  const auto absolute = std::filesystem::absolute(*line.framesFolder, error);
+  if (error) throw Corvane::UsageError("--frames: " + *line.framesFolder + ": " + error.message());
+  return absolute.string();
+}
+
 // The frame writer for --frames; null without the option. A folder it
-// cannot use is a usage error of --frames. Called before the package folder
-// becomes the current one, so a relative DIR is taken from where corvane
-// was started.
-std::shared_ptr<Platform::Render::FrameWriter> StartFrameWriter(const Corvane::CommandLine& line) {
+// cannot use is a usage error of --frames.
+std::shared_ptr<Platform::Render::FrameWriter> StartFrameWriter(const Corvane::CommandLine& line,
+                                                                const std::string& folder) {
   if (!line.framesFolder) return nullptr;
+  Platform::Render::FrameWriter::Options options{folder};
+  options.shownAs = *line.framesFolder;
   try {
-    return std::make_shared<Platform::Render::FrameWriter>(
-        Platform::Render::FrameWriter::Options{*line.framesFolder});
+    return std::make_shared<Platform::Render::FrameWriter>(options);
   } catch (const std::runtime_error& unusable) {
     throw Corvane::UsageError(std::string("--frames: ") + unusable.what());
   }
@@ -109,12 +120,35 @@ class WatchedWindow {
   WatchedWindow& operator=(const WatchedWindow&) = delete;
 };
 
+// The status of a run that started, the first that applies.
+int RunStatus(const Corvane::CommandLine& line,
+              const std::shared_ptr<Platform::Render::FrameWriter>& frames, int closingSignal) {
+  if (const auto failure = Platform::StandIn::ActivationFailure()) {
+    std::fprintf(stderr, "corvane: activation failed: %s\n", failure->message.c_str());
+    return Code(ExitStatus::Failure);
+  }
+  if (frames && frames->Failures() > 0) {
+    std::fprintf(stderr,
+                 "corvane: --frames: %u pictures could not be written to %s (see the trace)\n",
+                 frames->Failures(), line.framesFolder->c_str());
+    return Code(ExitStatus::Failure);
+  }
+  if (Corvane::StandardOutputFailed()) return Code(ExitStatus::OutputFailed);
+  if (closingSignal != 0) return Corvane::ClosedBySignalCode(closingSignal);
+  return EnginePlayer::RequestsNotDeliveredByGame() > 0 ? Code(ExitStatus::RequestsKept)
+                                                        : Code(ExitStatus::Success);
+}
+
 int RunApplication(const Corvane::CommandLine& line) {
   auto activation = Corvane::ActivationFor(line);
   Corvane::GameAssembly();  // a missing import stops the start here
   ApplyEngineOptions(line);
-  const auto frames = StartFrameWriter(line);
+  const std::string framesFolder = FramesFolder(line);
   EnterPackageFolder(line.packageFolder.value_or(Platform::StandIn::PackageFolder()));
+  // Before the frames thread, the pool's workers and the game's threads.
+  const Corvane::CloseOnSignals signals;
+  const auto frames = StartFrameWriter(line, framesFolder);
+  Corvane::OnStandardOutputFailure([] { Platform::StandIn::CloseWindow(); });
   Platform::Trace::SetSink(PrintTraceEvent);
   Platform::StandIn::Activate(activation);
   {
@@ -123,17 +157,12 @@ int RunApplication(const Corvane::CommandLine& line) {
     Windows::UI::Xaml::Application::Start(
         [counted = Corvane::ModuleObjectCount()](auto) { Platform::ref_new<Corvane::App>(); });
   }
-  if (const auto failure = Platform::StandIn::ActivationFailure()) {
-    std::fprintf(stderr, "corvane: activation failed: %s\n", failure->message.c_str());
-    return 1;
-  }
-  if (frames && frames->Failures() > 0) {
-    std::fprintf(stderr,
-                 "corvane: --frames: %u pictures could not be written to %s (see the trace)\n",
-                 frames->Failures(), line.framesFolder->c_str());
-    return 1;
-  }
-  return EnginePlayer::RequestsNotDeliveredByGame() > 0 ? 3 : 0;
+  return RunStatus(line, frames, signals.ClosingSignal());
+}
+
+// Output that only prints: its status once standard output is flushed.
+int Printed(int status) {
+  return Corvane::FlushStandardOutput() ? status : Code(ExitStatus::OutputFailed);
 }
 
 int Run(const Corvane::CommandLine& line) {
@@ -141,13 +170,15 @@ int Run(const Corvane::CommandLine& line) {
   switch (line.action) {
     case Action::Help:
       std::fputs(Corvane::UsageText().c_str(), stdout);
-      return 0;
+      return Printed(Code(ExitStatus::Success));
     case Action::Version:
       std::printf("corvane %s\n", CORVANE_VERSION);
-      return 0;
+      return Printed(Code(ExitStatus::Success));
     case Action::QueryExports:
       Corvane::GameAssembly();  // bound and checked as for a start
-      return Corvane::QueryExports(line.exportQuery, stdout);
+      return Printed(Corvane::QueryExports(line.exportQuery, stdout) == 0
+                         ? Code(ExitStatus::Success)
+                         : Code(ExitStatus::Failure));
     case Action::Run:
       break;
   }
@@ -166,15 +197,16 @@ extern "C" HRESULT DllGetActivationFactory(
 extern "C" HRESULT DllCanUnloadNow() noexcept { return Corvane::ForwardDllCanUnloadNow(); }
 
 int main(int argc, char** argv) {
+  Corvane::EnsureStandardDescriptors();  // before anything opens a file
   // Runtime data and module object first; torn down on every way out.
   const Corvane::ExecutableProcess process;
   try {
     return Run(Corvane::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc)));
   } catch (const Corvane::UsageError& e) {
     std::fprintf(stderr, "corvane: %s\nTry 'corvane --help' for more information.\n", e.what());
-    return 2;
+    return Code(ExitStatus::Usage);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "corvane: cannot start: %s\n", e.what());
-    return 1;
+    return Code(ExitStatus::Failure);
   }
 }

@@ -1,9 +1,10 @@
 // How corvane prints the platform trace: one JSON object per line. The
-// splash screen's elements (named in MainPage.xaml) are reported under
-// their own events: "splash.image" for the placement of splashImage,
-// "splash.background" for the brush of splashContainer and "splash.removed"
-// when splashContainer leaves its panel, each with the recorded "ms" and
-// "thread". Every other event is printed as recorded.
+// splash screen's elements, found by the connection the page made to them
+// (whatever their x:Name), are reported under their own events:
+// "splash.image" for the placement of the splash image (connection 4),
+// "splash.background" for the brush of the splash container (connection 3)
+// and "splash.removed" when the container leaves its panel, each with the
+// recorded "ms" and "thread". Every other event is printed as recorded.
 #pragma once
 
 #include <string>

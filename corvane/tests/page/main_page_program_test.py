@@ -11,8 +11,14 @@ sample:      in every run the splash image is placed, painted in the manifest's
              nothing follows application.exit. A run without a start-up time
              still ends cleanly.
 no-color:    PACKAGE's manifest declares no colour: no splash.background line.
-bad-markup:  a copy of PACKAGE with broken or missing markup: a clear message
-             and a non-zero status, never a crash."""
+bad-markup:  a copy of PACKAGE with broken, missing, unreadable, too deep or
+             unusable markup: a clear message and status 1, never a crash
+             or a hang.
+renamed:     the connected elements carry other x:Names: the splash.* lines
+             still follow them.
+hostile-manifest: a manifest that is a FIFO, or a sparse file far over the
+             limit: the run ends as usual without a colour, and the second
+             says why."""
 import json
 import os
 import shutil
@@ -119,27 +125,90 @@ def check_no_color(corvane, package):
         fail(arguments, "expected the removal and no colour", events)
 
 
+SPLASH = ('<Canvas x:ConnectionId="3"><Image x:ConnectionId="4" Width="620" Height="300"/>'
+          '</Canvas>')
+
+
+def page(body):
+    return f'<Page xmlns:x="http://schemas.microsoft.com/winfx/2006/xaml">{body}</Page>'
+
+
+def write_markup(text):
+    return lambda path: open(path, "w", encoding="utf-8").write(text)
+
+
+def sparse_file(size):
+    def make(path):
+        with open(path, "wb") as file:
+            file.truncate(size)
+    return make
+
+
+BAD_MARKUP = [
+    (write_markup("<Page><SwapChainPanel></Page>"), "ms-appx:///MainPage.xaml"),
+    (write_markup("<Page><Canvas/></Page>"), "declares no renderPanel"),
+    (os.remove, "cannot read markup ms-appx:///MainPage.xaml"),
+    (os.mkfifo, "MainPage.xaml): not a regular file"),
+    (os.mkdir, "MainPage.xaml): a folder, not a file"),
+    (sparse_file(17 << 20), "17825792 bytes, more than the 16777216 a markup file may have"),
+    (write_markup(page('<SwapChainPanel x:ConnectionId="2">' + "<Grid>" * 25000 + "</Grid>" * 25000 +
+                       SPLASH + "</SwapChainPanel>")), "nested deeper than 256 levels"),
+    (write_markup(page('<SwapChainPanel x:ConnectionId="2"><Grid>' + SPLASH + "</Grid></SwapChainPanel>")),
+     "splashContainer (connection 3) must be a child of renderPanel"),
+    (write_markup(page('<SwapChainPanel x:ConnectionId="2"><Canvas x:ConnectionId="3"/>'
+                       '<Image x:ConnectionId="4"/></SwapChainPanel>')),
+     "splashImage (connection 4) must be inside splashContainer"),
+]
+
+
 def check_bad_markup(corvane, package):
-    cases = {
-        "<Page><SwapChainPanel></Page>": "ms-appx:///MainPage.xaml",
-        "<Page><Canvas/></Page>": "declares no renderPanel",
-        None: "cannot read markup ms-appx:///MainPage.xaml",
-    }
-    for markup, message in cases.items():
+    for make, message in BAD_MARKUP:
         with tempfile.TemporaryDirectory() as folder:
             broken = os.path.join(folder, "package")
             shutil.copytree(package, broken)
             markup_path = os.path.join(broken, "MainPage.xaml")
-            if markup is None:
-                os.remove(markup_path)
-            else:
-                with open(markup_path, "w", encoding="utf-8") as file:
-                    file.write(markup)
+            os.remove(markup_path)
+            if make is not os.remove:
+                make(markup_path)
             status, stdout, stderr = run(corvane, "--package", broken)
             if status != 1 or "corvane: activation failed" not in stderr or message not in stderr:
-                sys.exit(f"{markup!r}: expected status 1 and '{message}', got {status}: {stderr}")
+                sys.exit(f"{message!r}: expected status 1 and the message, got {status}: {stderr}")
             if any(json.loads(line)["event"] == "player.renderingstarted" for line in stdout.splitlines()):
-                sys.exit(f"{markup!r}: the game ran without a page")
+                sys.exit(f"{message!r}: the game ran without a page")
+
+
+def check_renamed(corvane, package):
+    with tempfile.TemporaryDirectory() as folder:
+        renamed = os.path.join(folder, "package")
+        shutil.copytree(package, renamed)
+        markup_path = os.path.join(renamed, "MainPage.xaml")
+        with open(markup_path, encoding="utf-8") as file:
+            markup = file.read()
+        for name in ("splashContainer", "splashImage"):
+            markup = markup.replace(f'x:Name="{name}"', f'x:Name="my{name}"')
+        with open(markup_path, "w", encoding="utf-8") as file:
+            file.write(markup)
+        arguments = ["--package", renamed, "--startup-ms", "50"]
+        events = trace(corvane, *arguments)
+        check_placement(arguments, events)
+        if [e["color"] for e in named(events, "splash.background")] != [COLOR] or \
+                len(named(events, "splash.removed")) != 1:
+            fail(arguments, "expected the colour and the removal", events)
+
+
+def check_hostile_manifest(corvane, package):
+    for make, why in [(os.mkfifo, None), (sparse_file(2 << 30), "more than the 1048576")]:
+        with tempfile.TemporaryDirectory() as folder:
+            copy = os.path.join(folder, "package")
+            shutil.copytree(package, copy)
+            manifest = os.path.join(copy, "AppxManifest.xml")
+            os.remove(manifest)
+            make(manifest)
+            arguments = ["--package", copy, "--startup-ms", "50"]
+            events = trace(corvane, *arguments)
+            said = [e["text"] for e in named(events, "debug.output")]
+            if named(events, "splash.background") or (why and not any(why in text for text in said)):
+                fail(arguments, f"expected no colour and a line saying why: {said}", events)
 
 
 def main():
@@ -151,6 +220,10 @@ def main():
         check_no_color(corvane, sys.argv[3])
     elif case == "bad-markup":
         check_bad_markup(corvane, sys.argv[3])
+    elif case == "renamed":
+        check_renamed(corvane, sys.argv[3])
+    elif case == "hostile-manifest":
+        check_hostile_manifest(corvane, sys.argv[3])
     else:
         sys.exit(f"unknown case {case}")
 

@@ -3,6 +3,7 @@
 #include "platform/strings.h"
 #include "program/command_line.h"
 #include "program/command_line_activation.h"
+#include "program/exit_status.h"
 #include "program/trace_output.h"
 
 namespace {
@@ -149,12 +150,23 @@ TEST(CommandLine, MakesTheActivationWithASplashScreen) {
   }
 }
 
-TEST(TraceOutput, SplashElementsAreReportedUnderTheirOwnEvents) {
+TEST(CommandLine, TheUsageTextListsEveryExitStatus) {
+  const std::string text = Corvane::UsageText();
+  const auto listing = text.substr(text.find("\nExit status:\n"));
+  for (const auto& status : Corvane::kExitStatuses) {
+    EXPECT_NE(listing.find("\n  " + std::string(status.label) + " "), std::string::npos)
+        << status.label;
+  }
+}
+
+// By the connection the page made, whatever the elements' names.
+TEST(TraceOutput, ConnectedSplashElementsAreReportedUnderTheirOwnEvents) {
   using Event = Platform::Trace::Event;
   auto image = Corvane::PresentTraceEvent(Event{{"event", "element.arranged"},
                                                 {"ms", 1.5},
                                                 {"thread", "ui"},
-                                                {"element", "splashImage"},
+                                                {"element", "logo"},
+                                                {"connection", 4},
                                                 {"x", 330.0},
                                                 {"y", 210.0},
                                                 {"width", 620.0},
@@ -162,14 +174,21 @@ TEST(TraceOutput, SplashElementsAreReportedUnderTheirOwnEvents) {
   EXPECT_EQ(
       Platform::Trace::Format(image),
       R"({"event":"splash.image","ms":1.5,"thread":"ui","x":330.0,"y":210.0,"width":620.0,"height":300.0})");
-  auto color = Corvane::PresentTraceEvent(
-      Event{{"event", "panel.background"}, {"element", "splashContainer"}, {"color", "#FF202020"}});
+  auto color = Corvane::PresentTraceEvent(Event{{"event", "panel.background"},
+                                                {"element", "Windows.UI.Xaml.Controls.Canvas"},
+                                                {"connection", 3},
+                                                {"color", "#FF202020"}});
   EXPECT_EQ(Platform::Trace::Format(color), R"({"event":"splash.background","color":"#FF202020"})");
-  auto removed = Corvane::PresentTraceEvent(Event{
-      {"event", "panel.childremoved"}, {"panel", "renderPanel"}, {"element", "splashContainer"}});
+  auto removed = Corvane::PresentTraceEvent(Event{{"event", "panel.childremoved"},
+                                                  {"panel", "renderPanel"},
+                                                  {"element", "box"},
+                                                  {"connection", 3}});
   EXPECT_EQ(Platform::Trace::Format(removed), R"({"event":"splash.removed"})");
-  const Event other{{"event", "panel.childremoved"}, {"panel", "p"}, {"element", "other"}};
-  EXPECT_EQ(Corvane::PresentTraceEvent(other), other);
+  for (const Event& other :
+       {Event{{"event", "panel.childremoved"}, {"panel", "p"}, {"element", "splashContainer"}},
+        Event{{"event", "element.arranged"}, {"element", "splashImage"}, {"connection", 2}}}) {
+    EXPECT_EQ(Corvane::PresentTraceEvent(other), other);
+  }
 }
 
 }  // namespace

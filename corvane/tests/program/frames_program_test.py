@@ -12,10 +12,16 @@ sample:        every frame is announced in order and decodes; while the
                only this run's pictures (and files of its own).
 no-color:      PACKAGE with NO_COLOR_PACKAGE's manifest, which declares no
                colour: the markup's background stays.
-missing-image: the splash image is missing, then not a PNG: one line says
-               why, the splash area is drawn without it, the run goes on.
+missing-image: the splash image is missing, not a PNG, a FIFO, a link
+               loop, too large or without image data: one line says why,
+               the splash area is drawn without it, the run goes on.
 bad-folder:    a folder that cannot be created or written to: status 2 and a
-               message, nothing started."""
+               message, nothing started.
+links:         links named like the pictures in DIR, pointing elsewhere:
+               nothing is written through them.
+failed-start:  a start that fails leaves DIR as it was.
+closed-stdout: standard output closed: the pictures are still whole PNG
+               files and the status 0."""
 import json
 import os
 import shutil
@@ -212,15 +218,32 @@ def check_no_color(corvane, package, no_color, scratch):
     check_splash(frames, events, MARKUP_BACKGROUND, splash_image(package))
 
 
+def png_file(width, height, data=True):
+    def chunk(kind, body):
+        return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
+    header = chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
+    pixels = chunk(b"IDAT", zlib.compress(b"\0" * 100000)) if data else b""
+    return b"\x89PNG\r\n\x1a\n" + header + pixels + chunk(b"IEND", b"")
+
+
+def write_bytes(content):
+    return lambda path: open(path, "wb").write(content)
+
+
 def check_missing_image(corvane, package, scratch):
-    for content, reason in [(None, "not found"), (b"GIF89a not a png", "not a PNG")]:
+    cases = [(None, "not found"), (write_bytes(b"GIF89a not a png"), "not a PNG"),
+             (os.mkfifo, "not a regular file"),
+             (lambda path: os.symlink(os.path.basename(path), path), "symbolic links"),
+             (write_bytes(png_file(16000, 16000)), "too large: 16000x16000 pixels"),
+             (write_bytes(png_file(60000, 60000, data=False)), "too large: 60000x60000"),
+             (write_bytes(png_file(600, 300, data=False)), "no image data")]
+    for make, reason in cases:
         copy = os.path.join(scratch, "package")
         shutil.copytree(package, copy)
         image = os.path.join(copy, "Assets", "SplashScreen.png")
         os.remove(image)
-        if content is not None:
-            with open(image, "wb") as file:
-                file.write(content)
+        if make is not None:
+            make(image)
         out = os.path.join(scratch, "frames")
         events, frames = run_frames(corvane, copy, out)
         unavailable = named(events, "image.unavailable")
@@ -242,6 +265,44 @@ def check_bad_folder(corvane, scratch):
               f"{target}: expected status 2 with '{message}' and no trace, got {status}: {stderr}")
 
 
+def check_links(corvane, scratch):
+    """Dangling links in DIR named like this run's pictures."""
+    folder, elsewhere = os.path.join(scratch, "frames"), os.path.join(scratch, "elsewhere")
+    os.makedirs(folder)
+    os.makedirs(elsewhere)
+    for name in ("frame-0002.png", "timeline.png"):
+        os.symlink(os.path.join(elsewhere, name), os.path.join(folder, name))
+    run_frames(corvane, os.path.join(os.path.dirname(corvane), "package"), folder)
+    check(not os.listdir(elsewhere), f"written through a link: {os.listdir(elsewhere)}")
+    check(all(not os.path.islink(os.path.join(folder, name)) for name in os.listdir(folder)),
+          "a link is left among the pictures")
+
+
+def check_failed_start(corvane, scratch):
+    folder = os.path.join(scratch, "frames")
+    os.makedirs(folder)
+    for name in ("frame-0001.png", "timeline.png"):
+        with open(os.path.join(folder, name), "w") as file:
+            file.write("the last run's")
+    status, events, stderr = run(corvane, "--frames", folder, "--package", "/nonexistent")
+    check(status == 1 and "package folder not found" in stderr, f"status {status}: {stderr}")
+    check(sorted(os.listdir(folder)) == ["frame-0001.png", "timeline.png"] and
+          open(os.path.join(folder, "timeline.png")).read() == "the last run's",
+          f"the folder was changed: {os.listdir(folder)}")
+
+
+def check_closed_stdout(corvane, scratch):
+    folder = os.path.join(scratch, "frames")
+    result = subprocess.run([corvane, "--frames", folder, "--startup-ms", "100"], stdout=None,
+                            stderr=subprocess.PIPE, timeout=120,
+                            preexec_fn=lambda: os.close(1))
+    check(result.returncode == 0, f"status {result.returncode}: {result.stderr}")
+    pictures = sorted(os.listdir(folder))
+    check("timeline.png" in pictures and len(pictures) > 2, f"pictures: {pictures}")
+    for name in pictures:
+        png_parts(os.path.join(folder, name))
+
+
 def main():
     corvane, case, package = sys.argv[1], sys.argv[2], sys.argv[3]
     with tempfile.TemporaryDirectory() as scratch:
@@ -253,6 +314,12 @@ def main():
             check_missing_image(corvane, package, scratch)
         elif case == "bad-folder":
             check_bad_folder(corvane, scratch)
+        elif case == "links":
+            check_links(corvane, scratch)
+        elif case == "failed-start":
+            check_failed_start(corvane, scratch)
+        elif case == "closed-stdout":
+            check_closed_stdout(corvane, scratch)
         else:
             sys.exit(f"unknown case {case}")
 

@@ -1,5 +1,6 @@
 #include "platform/application.h"
 
+#include <atomic>
 #include <mutex>
 
 #include "application_internal.h"
@@ -22,7 +23,16 @@ CurrentApplication& Current() {
   return current;
 }
 
+std::atomic<bool> closedByUser{false};
+
 }  // namespace
+
+void CloseMainWindow() {
+  closedByUser = true;
+  UiLoop::Instance().RequestExit();
+}
+
+void ForgetWindowClose() { closedByUser = false; }
 
 void ReleaseApplication() {
   std::shared_ptr<Windows::UI::Xaml::Application> released;
@@ -31,14 +41,17 @@ void ReleaseApplication() {
 }
 
 void EndApplication() {
+  if (closedByUser) Trace::Record("window.closed");
   auto coreWindow = MainWindow()->CoreWindow();
   coreWindow->Closed.Raise(coreWindow, Platform::ref_new<Windows::UI::Core::CoreWindowEventArgs>());
-  const std::size_t workItems = ShutDownWorkerPool();
+  const WorkerPoolEnd pool = ShutDownWorkerPool();
   ReleaseWindowContent();
   ReleaseApplication();
   const std::size_t handlers = UiLoop::Instance().DropQueued();
-  if (handlers > 0 || workItems > 0) {
-    Trace::Record("application.dropped", {{"handlers", handlers}, {"workItems", workItems}});
+  if (handlers > 0 || pool.dropped > 0 || pool.abandoned > 0) {
+    Trace::Event dropped{{"handlers", handlers}, {"workItems", pool.dropped}};
+    if (pool.abandoned > 0) dropped["abandonedWorkItems"] = pool.abandoned;
+    Trace::Record("application.dropped", dropped);
   }
   Composition::NotifyApplicationEnding();
   RecordFinalEvent("application.exit");

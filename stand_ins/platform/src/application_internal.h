@@ -8,9 +8,14 @@ void ReleaseApplication();
 // Drops the main window's content (the frame and its pages).
 void ReleaseWindowContent();
 
-// The application's end, on the UI thread once its loop has stopped: the
-// core window's Closed event (the engine stops its threads), the pool's
-// running items finish and its unstarted ones are dropped, the window's
+// The user closes the main window (any thread): the application's loop
+// stops and its end begins with "window.closed".
+void CloseMainWindow();
+void ForgetWindowClose();
+
+// The application's end, on the UI thread once its loop has stopped:
+// "window.closed" when the user closed the window, the core window's Closed event (the engine stops
+// its threads), the pool's running items finish and its unstarted ones are dropped, the window's
 // content and the application are released, the handlers still queued are
 // dropped ("application.dropped" counts what was dropped, if anything), a
 // composition observer finishes its work, and "application.exit" is

@@ -6,9 +6,13 @@
 namespace Windows::UI::Xaml::Controls {
 namespace {
 
-std::string NameOf(const std::shared_ptr<UIElement>& element) {
-  auto framework = Platform::try_cast<FrameworkElement>(element);
-  return framework ? framework->TraceName() : Platform::ToUtf8(element->GetRuntimeClassName());
+// "element" (and "connection") of `element` in `fields`.
+void AddIdentity(Platform::Trace::Event& fields, const std::shared_ptr<UIElement>& element) {
+  if (auto framework = Platform::try_cast<FrameworkElement>(element)) {
+    framework->AddTraceIdentity(fields);
+  } else {
+    fields["element"] = Platform::ToUtf8(element->GetRuntimeClassName());
+  }
 }
 
 std::string OwnerName(const std::weak_ptr<Panel>& owner) {
@@ -58,8 +62,9 @@ void UIElementCollection::Adopt(const std::shared_ptr<UIElement>& element) {
 
 void UIElementCollection::Append(const std::shared_ptr<UIElement>& element) {
   Adopt(element);
-  Platform::Trace::Record("panel.childadded",
-                          {{"panel", OwnerName(owner_)}, {"element", NameOf(element)}});
+  Platform::Trace::Event fields{{"panel", OwnerName(owner_)}};
+  AddIdentity(fields, element);
+  Platform::Trace::Record("panel.childadded", fields);
 }
 
 void UIElementCollection::AppendQuietly(const std::shared_ptr<UIElement>& element) {
@@ -70,8 +75,9 @@ void UIElementCollection::RemoveAt(unsigned index) {
   auto element = GetAt(index);
   items_.erase(items_.begin() + index);
   if (auto framework = Platform::try_cast<FrameworkElement>(element)) framework->SetParent(nullptr);
-  Platform::Trace::Record("panel.childremoved",
-                          {{"panel", OwnerName(owner_)}, {"element", NameOf(element)}});
+  Platform::Trace::Event fields{{"panel", OwnerName(owner_)}};
+  AddIdentity(fields, element);
+  Platform::Trace::Record("panel.childremoved", fields);
 }
 
 void UIElementCollection::Clear() {
@@ -85,7 +91,8 @@ std::shared_ptr<UIElementCollection> Panel::Children() {
 
 void Panel::Background(const std::shared_ptr<Media::Brush>& brush) {
   background_ = brush;
-  Platform::Trace::Event fields = {{"element", TraceName()}};
+  Platform::Trace::Event fields;
+  AddTraceIdentity(fields);
   if (auto solid = Platform::try_cast<Media::SolidColorBrush>(brush)) {
     fields["color"] = FormatColor(solid->Color());
   } else {

@@ -2,6 +2,7 @@
 // builds the element tree it declares.
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include <pugixml.hpp>
 
@@ -11,6 +12,7 @@
 #include "platform/page.h"
 #include "platform/stand_in/stand_in.h"
 #include "platform/strings.h"
+#include "regular_file.h"
 
 namespace Windows::UI::Xaml {
 namespace {
@@ -93,6 +95,8 @@ struct Loader {
     if (number != static_cast<int>(number))
       ParseFailure(source, std::string("bad connection id ") + id.value());
     if (!connector) ParseFailure(source, "the component does not accept connections");
+    if (auto element = Platform::try_cast<FrameworkElement>(target))
+      element->ConnectionId(static_cast<int>(number));
     connector->Connect(static_cast<int>(number), target);
   }
 
@@ -100,7 +104,11 @@ struct Loader {
   // once the whole tree is built, in document order.
   std::shared_ptr<FrameworkElement> Build(
       const pugi::xml_node& node,
-      std::vector<std::pair<pugi::xml_node, Platform::ObjectRef>>& connections) const {
+      std::vector<std::pair<pugi::xml_node, Platform::ObjectRef>>& connections, int depth) const {
+    if (depth > Application::kMaxMarkupDepth) {
+      ParseFailure(source, "elements nested deeper than " +
+                               std::to_string(Application::kMaxMarkupDepth) + " levels");
+    }
     auto element = Create(node.name());
     if (!element) ParseFailure(source, std::string("unknown element <") + node.name() + ">");
     for (auto attribute : node.attributes()) ApplyAttribute(*element, attribute);
@@ -110,7 +118,7 @@ struct Loader {
       auto panel = Platform::try_cast<Panel>(element);
       if (!panel)
         ParseFailure(source, std::string("<") + node.name() + "> cannot hold child elements");
-      panel->Children()->AppendQuietly(Build(child, connections));
+      panel->Children()->AppendQuietly(Build(child, connections, depth + 1));
     }
     return element;
   }
@@ -126,13 +134,19 @@ struct Loader {
   }
 
   void Load(const std::shared_ptr<Page>& page, const std::string& path) {
-    pugi::xml_document document;
-    const auto result = document.load_file(path.c_str());
-    if (result.status == pugi::status_file_not_found || result.status == pugi::status_io_error) {
-      Platform::ThrowHResult(
-          ERROR_FILE_NOT_FOUND_RESULT,
-          Platform::FromUtf8("cannot read markup " + source + " (" + path + ")"));
+    const auto file = Platform::Internal::ReadRegularFile(path, Application::kMaxMarkupBytes);
+    if (file.tooLarge) {
+      ParseFailure(source, std::to_string(file.size) + " bytes, more than the " +
+                               std::to_string(Application::kMaxMarkupBytes) +
+                               " a markup file may have");
     }
+    if (!file.ok) {
+      Platform::ThrowHResult(ERROR_FILE_NOT_FOUND_RESULT,
+                             Platform::FromUtf8("cannot read markup " + source + " (" + path +
+                                                "): " + file.problem.Describe()));
+    }
+    pugi::xml_document document;
+    const auto result = document.load_buffer(file.bytes.data(), file.bytes.size());
     if (!result) {
       ParseFailure(source, std::string(result.description()) + " at offset " +
                                std::to_string(result.offset));
@@ -146,7 +160,7 @@ struct Loader {
     }
     if (children.size() != 1) ParseFailure(source, "<Page> must hold exactly one element");
     std::vector<std::pair<pugi::xml_node, Platform::ObjectRef>> connections{{root, page}};
-    auto content = Build(children.front(), connections);
+    auto content = Build(children.front(), connections, 1);
     page->Content(content);
     for (auto& [node, target] : connections) Connect(node, target);
   }

@@ -123,11 +123,19 @@ void StandIn::RunUntilExit() {
 
 bool StandIn::ExitRequested() { return Internal::UiLoop::Instance().ExitRequested(); }
 
+void StandIn::CloseWindow() { Internal::CloseMainWindow(); }
+
+void StandIn::SetWorkItemPatience(std::chrono::milliseconds patience) {
+  Internal::SetWorkItemPatience(patience);
+}
+
 void StandIn::Reset() {
   Composition::SetObserver(nullptr);
   auto coreWindow = Internal::MainWindow()->CoreWindow();
   coreWindow->Closed.Raise(coreWindow, ref_new<Windows::UI::Core::CoreWindowEventArgs>());
   Internal::ResetWorkerPool();
+  Internal::SetWorkItemPatience(Internal::kDefaultWorkItemPatience);
+  Internal::ForgetWindowClose();
   Internal::ReleaseWindowContent();
   Internal::ReleaseApplication();
   Internal::UiLoop::Instance().Reset();

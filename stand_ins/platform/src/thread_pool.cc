@@ -1,6 +1,7 @@
 #include "platform/thread_pool.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -19,8 +20,6 @@ constexpr int kWorkers = 2;
 
 class WorkerPool {
  public:
-  ~WorkerPool() { ShutDown(); }
-
   void Start() {
     std::lock_guard<std::mutex> lock(mutex_);
     StartLocked();
@@ -41,19 +40,42 @@ class WorkerPool {
 
   int Pending() const { return pending_.load(); }
 
-  std::size_t ShutDown() {
+  void Patience(std::chrono::milliseconds patience) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    patience_ = patience;
+  }
+
+  // Drops the unstarted items and waits, at most the patience, for the
+  // running ones. Workers still running an item then are left to finish it
+  // on their own: they take no more items and report nothing.
+  WorkerPoolEnd ShutDown() {
+    WorkerPoolEnd end;
     std::deque<std::function<void()>> dropped;
     std::vector<std::thread> workers;
     {
-      std::lock_guard<std::mutex> lock(mutex_);
+      std::unique_lock<std::mutex> lock(mutex_);
       state_ = State::Stopped;
       dropped.swap(queue_);
       pending_ -= static_cast<int>(dropped.size());
+      wake_.notify_all();
+      finished_.wait_for(lock, patience_, [&] { return running_ == 0; });
+      end.abandoned = static_cast<std::size_t>(running_);
+      if (running_ > 0) {
+        pending_ -= running_;
+        running_ = 0;
+        ++generation_;
+      }
       workers.swap(workers_);
     }
-    wake_.notify_all();
-    for (auto& worker : workers) worker.join();
-    return dropped.size();  // the unstarted items, and what they hold, go here
+    for (auto& worker : workers) {
+      if (end.abandoned > 0) {
+        worker.detach();
+      } else {
+        worker.join();
+      }
+    }
+    end.dropped = dropped.size();
+    return end;  // the unstarted items, and what they hold, go here
   }
 
   void Reset() {
@@ -68,45 +90,61 @@ class WorkerPool {
   void StartLocked() {
     if (state_ != State::Idle) return;
     state_ = State::Running;
-    for (int i = 0; i < kWorkers; ++i) workers_.emplace_back([this] { Work(); });
+    for (int i = 0; i < kWorkers; ++i)
+      workers_.emplace_back([this, generation = generation_] { Work(generation); });
   }
 
-  void Work() {
+  void Work(unsigned generation) {
     Trace::NameCurrentThread("pool");
     for (;;) {
       std::function<void()> item;
       {
         std::unique_lock<std::mutex> lock(mutex_);
-        wake_.wait(lock, [&] { return state_ == State::Stopped || !queue_.empty(); });
-        if (queue_.empty()) return;  // stopped
+        wake_.wait(lock, [&] {
+          return state_ == State::Stopped || generation != generation_ || !queue_.empty();
+        });
+        if (state_ == State::Stopped || generation != generation_) return;
         item = std::move(queue_.front());
         queue_.pop_front();
+        ++running_;
       }
       item();
       item = nullptr;  // release what the work item holds before reporting
-      --pending_;
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (generation != generation_) return;  // abandoned: the pool has moved on
+        --running_;
+        --pending_;
+      }
+      finished_.notify_all();
       UiLoop::Instance().Wake();
     }
   }
 
   std::mutex mutex_;
   std::condition_variable wake_;
+  std::condition_variable finished_;
   std::deque<std::function<void()>> queue_;
   std::vector<std::thread> workers_;
   State state_ = State::Idle;
+  unsigned generation_ = 0;
+  int running_ = 0;
+  std::chrono::milliseconds patience_ = kDefaultWorkItemPatience;
   std::atomic<int> pending_{0};
 };
 
+// Never destroyed: a worker left running an item may still use it.
 WorkerPool& Pool() {
-  static WorkerPool pool;
-  return pool;
+  static WorkerPool* const pool = new WorkerPool;
+  return *pool;
 }
 
 }  // namespace
 
 void StartWorkerPool() { Pool().Start(); }
 int PendingWorkItems() { return Pool().Pending(); }
-std::size_t ShutDownWorkerPool() { return Pool().ShutDown(); }
+WorkerPoolEnd ShutDownWorkerPool() { return Pool().ShutDown(); }
+void SetWorkItemPatience(std::chrono::milliseconds patience) { Pool().Patience(patience); }
 void ResetWorkerPool() { Pool().Reset(); }
 
 }  // namespace Platform::Internal

@@ -70,12 +70,17 @@ void FrameworkElement::OnValueChanged(const DependencyProperty& property) {
   }
 }
 
+void FrameworkElement::AddTraceIdentity(nlohmann::ordered_json& fields, const char* key) const {
+  fields[key] = TraceName();
+  if (connectionId_ != 0) fields["connection"] = connectionId_;
+}
+
+// The flag keeps the list free of repeats without searching it.
 void FrameworkElement::ScheduleLayout() {
   auto& pending = Pending();
   std::lock_guard<std::mutex> lock(pending.mutex);
-  for (auto& weak : pending.elements) {
-    if (weak.lock().get() == this) return;
-  }
+  if (layoutPending_) return;
+  layoutPending_ = true;
   pending.elements.push_back(Platform::WeakFrom(this));
 }
 
@@ -91,20 +96,26 @@ namespace Platform::Internal {
 
 void FlushLayout() {
   using Windows::UI::Xaml::Controls::Canvas;
-  std::vector<std::weak_ptr<Windows::UI::Xaml::FrameworkElement>> elements;
+  std::vector<std::shared_ptr<Windows::UI::Xaml::FrameworkElement>> elements;
   {
     auto& pending = Windows::UI::Xaml::Pending();
     std::lock_guard<std::mutex> lock(pending.mutex);
-    elements.swap(pending.elements);
+    for (auto& weak : pending.elements) {
+      if (auto element = weak.lock()) {
+        element->layoutPending_ = false;
+        elements.push_back(std::move(element));
+      }
+    }
+    pending.elements.clear();
   }
-  for (auto& weak : elements) {
-    auto element = weak.lock();
-    if (!element) continue;
-    Trace::Record("element.arranged", {{"element", element->TraceName()},
-                                       {"x", Canvas::GetLeft(element)},
-                                       {"y", Canvas::GetTop(element)},
-                                       {"width", Windows::UI::Xaml::Number(element->Width())},
-                                       {"height", Windows::UI::Xaml::Number(element->Height())}});
+  for (auto& element : elements) {
+    Trace::Event fields;
+    element->AddTraceIdentity(fields);
+    fields["x"] = Canvas::GetLeft(element);
+    fields["y"] = Canvas::GetTop(element);
+    fields["width"] = Windows::UI::Xaml::Number(element->Width());
+    fields["height"] = Windows::UI::Xaml::Number(element->Height());
+    Trace::Record("element.arranged", fields);
   }
   Composition::NotifyLayoutUpdated();
 }

@@ -64,11 +64,18 @@ class UiLoop {
 
 // Thread pool bookkeeping (thread_pool.cc): the pool's workers start with
 // the application; at its end the items not yet started are dropped and
-// the running ones finish.
+// the running ones get the patience to finish (an item that blocks, on a
+// file or on anything else, does not hold up the end).
+inline constexpr std::chrono::milliseconds kDefaultWorkItemPatience{2000};
 void StartWorkerPool();
 int PendingWorkItems();
-// Stops the workers; returns how many queued items were dropped unstarted.
-std::size_t ShutDownWorkerPool();
+struct WorkerPoolEnd {
+  std::size_t dropped = 0;    // queued items dropped unstarted
+  std::size_t abandoned = 0;  // running items left behind after the patience
+};
+// Stops the workers.
+WorkerPoolEnd ShutDownWorkerPool();
+void SetWorkItemPatience(std::chrono::milliseconds patience);
 // Back to the state of a new process (workers start again on demand).
 void ResetWorkerPool();
 

@@ -1,6 +1,5 @@
 #include "platform/win32_file.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +12,7 @@
 #include <unordered_map>
 
 #include "platform/strings.h"
+#include "regular_file.h"
 
 namespace {
 
@@ -120,16 +120,11 @@ std::optional<std::string> PosixPath(LPCWSTR name) {
 }
 
 HANDLE OpenForReading(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  Platform::Internal::FileProblem problem;
+  const int fd = Platform::Internal::OpenRegularFile(path, problem);
   if (fd < 0) {
-    lastError = ErrorFromErrno(errno);
-    return INVALID_HANDLE_VALUE;
-  }
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
-    // The platform refuses to open a directory as a file.
-    ::close(fd);
-    lastError = ERROR_ACCESS_DENIED;
+    // The platform refuses to open a folder, a pipe or a device as a file.
+    lastError = problem.notRegular ? ERROR_ACCESS_DENIED : ErrorFromErrno(problem.error);
     return INVALID_HANDLE_VALUE;
   }
   lastError = ERROR_SUCCESS;

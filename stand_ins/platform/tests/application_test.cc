@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <future>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -94,6 +95,45 @@ TEST_F(ApplicationModel, AfterExitNothingRunsAndTheExitIsTheTracesLastLine) {
   EXPECT_EQ(dropped["event"], "application.dropped");
   EXPECT_EQ(dropped["handlers"], 2) << "the queued handler and the hand-back";
   EXPECT_EQ(dropped["workItems"], 0);
+}
+
+// A work item blocked for good (on a FIFO, say) is left behind once its
+// patience is over; it never reports, even when it returns later.
+TEST_F(ApplicationModel, AWorkItemThatNeverReturnsDoesNotHoldUpTheEnd) {
+  Platform::StandIn::SetWorkItemPatience(std::chrono::milliseconds(20));
+  auto release = std::make_shared<std::promise<void>>();
+  std::atomic<bool> started{false};
+  StartApp();
+  Windows::System::Threading::ThreadPool::RunAsync(
+      [release, &started, blocked = release->get_future().share()](auto) {
+        started = true;
+        blocked.wait();
+      });
+  while (!started) std::this_thread::yield();
+  Application::Current()->Exit();
+  Platform::StandIn::RunUntilExit();
+  auto dropped = Platform::Trace::EventsNamed("application.dropped");
+  ASSERT_EQ(dropped.size(), 1u);
+  EXPECT_EQ(dropped[0]["abandonedWorkItems"], 1);
+  EXPECT_EQ(EventNames().back(), "application.exit");
+  release->set_value();
+}
+
+TEST_F(ApplicationModel, TheUserClosingTheWindowEndsTheApplicationFromAnyThread) {
+  bool closed = false;
+  std::thread closer;
+  Application::Start([&](auto) {
+    Platform::ref_new<RecordingApp>();
+    Windows::UI::Core::CoreWindow::GetForCurrentThread()->Closed.Add(
+        [&](auto, auto) { closed = true; });
+    closer = std::thread([] { Platform::StandIn::CloseWindow(); });
+  });
+  closer.join();
+  EXPECT_TRUE(closed);
+  auto names = EventNames();
+  ASSERT_GE(names.size(), 2u);
+  EXPECT_EQ(names.front(), "window.closed");
+  EXPECT_EQ(names.back(), "application.exit");
 }
 
 TEST_F(ApplicationModel, EveryTraceLineCarriesItsTimeAndThread) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -102,6 +103,28 @@ TEST_F(Frames, AnOpaquePanelHidesThePresentedFrameATransparentOneDoesNot) {
   ASSERT_EQ(Written().size(), 2u);
   EXPECT_EQ(PixelOf(Written()[0], 5, 5), 0x000009u);
   EXPECT_EQ(PixelOf(Written()[1], 5, 5), 0xC80000u);
+}
+
+// A link slipped into the folder once it was prepared is replaced by the
+// picture, never written through; no temporary file is left.
+TEST_F(Frames, EachPictureIsANewFileNeverWrittenThroughALink) {
+  const std::string outside = folder + ".outside";
+  auto writer = std::make_shared<FrameWriter>(FrameWriter::Options{folder});
+  for (const char* name : {"frame-0001.png", "timeline.png"})
+    fs::create_symlink(outside, fs::path(folder) / name);
+  Platform::Composition::SetObserver(writer);
+  Platform::StandIn::ResizeWindow(64, 48);
+  writer->Finish();
+  EXPECT_EQ(writer->Failures(), 0u);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(outside)));
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+    EXPECT_EQ(entry.symlink_status().type(), fs::file_type::regular) << names.back();
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"frame-0001.png", "timeline.png"}));
+  EXPECT_EQ(PixelOf(folder + "/frame-0001.png", 5, 5), 0x000000u);
 }
 
 TEST_F(Frames, APictureThatCannotBeWrittenIsReported) {

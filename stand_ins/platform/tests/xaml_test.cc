@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -157,6 +159,8 @@ TEST_F(Xaml, LoadComponentBuildsTheTreeAndConnectsEveryConnectionId) {
   EXPECT_EQ(page->connected[2], panel);
   EXPECT_EQ(page->connected[3], container);
   EXPECT_EQ(page->connected[4], image);
+  EXPECT_EQ(image->ConnectionId(), 4);
+  EXPECT_EQ(grid->ConnectionId(), 0);
   Platform::StandIn::RunUntilIdle();
   EXPECT_TRUE(EventNames().empty()) << "building the markup tree is not a change the host made";
 }
@@ -168,6 +172,16 @@ TEST_F(Xaml, LoadComponentFailsClearlyOnMissingOrBadMarkup) {
   WriteMarkup("BadColor.xaml", "<Page><Canvas Background=\"red\"/></Page>");
   WriteMarkup("TwoRoots.xaml", "<Page><Canvas/><Canvas/></Page>");
   WriteMarkup("NotPanel.xaml", "<Page><Image><Image/></Image></Page>");
+  const auto nested = [](int depth) {
+    std::string open, close;
+    for (int i = 0; i < depth; ++i) open += "<Grid>", close += "</Grid>";
+    return "<Page>" + open + close + "</Page>";
+  };
+  WriteMarkup("Deepest.xaml", nested(Application::kMaxMarkupDepth));
+  Application::LoadComponent(Platform::ref_new<TestPage>(), AppUri(u"Deepest.xaml"));
+  WriteMarkup("TooDeep.xaml", nested(Application::kMaxMarkupDepth + 1));
+  std::filesystem::create_directory(folder_ / "Folder.xaml");
+  ASSERT_EQ(mkfifo((folder_ / "Fifo.xaml").c_str(), 0600), 0);
   const std::vector<std::pair<const char16_t*, std::string>> cases = {
       {u"Missing.xaml", "cannot read markup ms-appx:///Missing.xaml"},
       {u"Broken.xaml", "ms-appx:///Broken.xaml: "},
@@ -175,6 +189,9 @@ TEST_F(Xaml, LoadComponentFailsClearlyOnMissingOrBadMarkup) {
       {u"BadColor.xaml", "colour must be"},
       {u"TwoRoots.xaml", "exactly one element"},
       {u"NotPanel.xaml", "cannot hold child elements"},
+      {u"TooDeep.xaml", "elements nested deeper than 256 levels"},
+      {u"Folder.xaml", "Folder.xaml): a folder, not a file"},
+      {u"Fifo.xaml", "Fifo.xaml): not a regular file"},
   };
   for (auto& [file, message] : cases) {
     try {
@@ -222,6 +239,7 @@ TEST_F(Xaml, LayoutIsReportedOncePerHandlerWithSingleOrDoubleOffsets) {
   StartApp();
   auto image = Platform::ref_new<Image>();
   image->Name(u"picture");
+  image->ConnectionId(4);
   auto dispatcher = Window::Current()->CoreWindow()->Dispatcher();
   dispatcher->RunAsync(Windows::UI::Core::CoreDispatcherPriority::Normal, [&] {
     image->SetValue(Canvas::LeftProperty(), Windows::Foundation::Box(330.5f));
@@ -230,10 +248,13 @@ TEST_F(Xaml, LayoutIsReportedOncePerHandlerWithSingleOrDoubleOffsets) {
     image->Width(620);
   });
   dispatcher->RunAsync(Windows::UI::Core::CoreDispatcherPriority::Normal, [] {});
+  dispatcher->RunAsync(Windows::UI::Core::CoreDispatcherPriority::Normal, [&] { image->Width(1); });
   Platform::StandIn::RunUntilIdle();
   auto arranged = Platform::Trace::EventsNamed("element.arranged");
-  ASSERT_EQ(arranged.size(), 1u);
+  ASSERT_EQ(arranged.size(), 2u) << "once per handler that changed it";
   EXPECT_EQ(arranged[0]["element"], "picture");
+  EXPECT_EQ(arranged[0]["connection"], 4);
+  EXPECT_EQ(arranged[1]["width"], 1.0);
   EXPECT_EQ(arranged[0]["x"], 330.5);
   EXPECT_EQ(arranged[0]["y"], 210.0);
   EXPECT_EQ(arranged[0]["width"], 620.0);

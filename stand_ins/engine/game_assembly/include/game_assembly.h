@@ -59,6 +59,19 @@ GAME_ASSEMBLY_EXPORT void GameAssembly_SetTraceSink(GameTraceSink sink);
 GAME_ASSEMBLY_EXPORT int GameAssembly_SetCollector(const char* url, const char* outboxFolder,
                                                    char* error, size_t errorSize);
 
+// Checks the sample game's environment variables as options are checked:
+// SAMPLE_GAME_QUIT_WAIT_MS, unset or empty for the default (10000), else a
+// whole number of milliseconds from 0 to 3600000. Returns 1 when every
+// value is usable; 0 otherwise, with the reason (naming the variable and
+// its value) in `error` as GameAssembly_SetCollector gives it.
+GAME_ASSEMBLY_EXPORT int GameAssembly_CheckEnvironment(char* error, size_t errorSize);
+
+// The window closed: the game quits at once. A session still open is ended
+// through Ostrel and the requests it left are taken; the outbox is closed,
+// waiting at most the quit wait for the last requests. Does nothing when
+// the game has quit or never played. Not while GameAssembly_RunFrame runs.
+GAME_ASSEMBLY_EXPORT void GameAssembly_Quit(void);
+
 // Requests the game's last finished run did not deliver: left in the
 // outbox for a later run, or lost because they could not be stored. 0
 // before a run has finished and without a collector.

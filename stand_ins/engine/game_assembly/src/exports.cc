@@ -54,6 +54,21 @@ int GameAssembly_SetCollector(const char* url, const char* outboxFolder, char* e
   }
 }
 
+int GameAssembly_CheckEnvironment(char* error, size_t errorSize) {
+  try {
+    GameAssembly::SampleGame::CheckEnvironment();
+    return 1;
+  } catch (const std::exception& e) {
+    if (error && errorSize > 0) {
+      std::strncpy(error, e.what(), errorSize - 1);
+      error[errorSize - 1] = '\0';
+    }
+    return 0;
+  }
+}
+
+void GameAssembly_Quit(void) { GameAssembly::SampleGame::Instance().QuitNow(); }
+
 int64_t GameAssembly_RequestsNotDelivered(void) {
   return GameAssembly::SampleGame::Instance().RequestsNotDelivered();
 }

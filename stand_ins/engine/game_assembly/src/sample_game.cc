@@ -1,6 +1,8 @@
 #include "sample_game.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <optional>
 #include <stdexcept>
 
 #include "game_screen.h"
@@ -12,13 +14,26 @@ namespace {
 // About one frame at 60 frames per second.
 constexpr std::chrono::milliseconds kFrameWait{16};
 
-std::chrono::milliseconds QuitWait() {
-  const char* wait = std::getenv("SAMPLE_GAME_QUIT_WAIT_MS");
+constexpr const char* kQuitWaitVariable = "SAMPLE_GAME_QUIT_WAIT_MS";
+constexpr long long kLongestQuitWait = 3600000;  // an hour
+
+// The quit wait SAMPLE_GAME_QUIT_WAIT_MS sets: unset or empty, the default;
+// else a whole number of milliseconds from 0 to an hour, in decimal digits.
+// Nothing, with the reason, for any other value.
+std::optional<std::chrono::milliseconds> QuitWait(std::string* reason) {
+  const char* wait = std::getenv(kQuitWaitVariable);
   if (wait == nullptr || *wait == '\0') return SampleGame::kQuitWait;
-  char* end = nullptr;
-  const long long milliseconds = std::strtoll(wait, &end, 10);
-  if (*end != '\0' || milliseconds < 0) return SampleGame::kQuitWait;
-  return std::chrono::milliseconds(milliseconds);
+  const std::string text = wait;
+  const bool digits = text.size() <= 7 && text.find_first_not_of("0123456789") == std::string::npos;
+  if (!digits || std::stoll(text) > kLongestQuitWait) {
+    if (reason) {
+      *reason = std::string(kQuitWaitVariable) +
+                " needs a whole number of milliseconds from 0 to " +
+                std::to_string(kLongestQuitWait) + ", not \"" + text + "\"";
+    }
+    return std::nullopt;
+  }
+  return std::chrono::milliseconds(std::stoll(text));
 }
 }  // namespace
 
@@ -41,6 +56,28 @@ void SampleGame::SetCollector(const std::string& url, const std::string& outboxF
 std::int64_t SampleGame::RequestsNotDelivered() {
   std::lock_guard<std::mutex> lock(mutex_);
   return notDelivered_;
+}
+
+void SampleGame::CheckEnvironment() {
+  std::string reason;
+  if (!QuitWait(&reason)) throw std::invalid_argument(reason);
+}
+
+void SampleGame::QuitNow() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (phase_ == Phase::Quit || !delivery_) return;
+  auto wait = QuitWait(nullptr).value_or(kQuitWait);
+  if (phase_ == Phase::Playing && frame_ > 0) {
+    Tavi_Destroy();
+    delivery_->TakeQueued();
+  } else if (phase_ == Phase::Quitting) {  // what is left of the wait begun
+    wait = std::max(std::chrono::milliseconds(0),
+                    std::chrono::duration_cast<std::chrono::milliseconds>(
+                        quitDeadline_ - std::chrono::steady_clock::now()));
+  }
+  notDelivered_ = delivery_->Finish(wait);
+  delivery_.reset();
+  phase_ = Phase::Quit;
 }
 
 void SampleGame::Start() {
@@ -72,7 +109,7 @@ void SampleGame::PlaySessionFrame() {
   delivery_->TakeQueued();
   if (frame_ >= SessionSteps().back().frame) {
     phase_ = Phase::Quitting;
-    quitDeadline_ = std::chrono::steady_clock::now() + QuitWait();
+    quitDeadline_ = std::chrono::steady_clock::now() + QuitWait(nullptr).value_or(kQuitWait);
   }
 }
 

@@ -20,8 +20,12 @@ namespace GameAssembly {
 class SampleGame {
  public:
   // The longest the game waits for its last requests to be delivered;
-  // SAMPLE_GAME_QUIT_WAIT_MS sets another (tests).
+  // SAMPLE_GAME_QUIT_WAIT_MS sets another: 0 to 3600000 ms.
   static constexpr std::chrono::seconds kQuitWait{10};
+
+  // Throws std::invalid_argument, naming the variable and the value, when
+  // a variable of the game holds a value it cannot use.
+  static void CheckEnvironment();
 
   static SampleGame& Instance();
 
@@ -41,6 +45,12 @@ class SampleGame {
 
   // Plays the next frame; true once the game has quit.
   bool RunFrame();
+
+  // Quits at once (the window closed): a session still open is ended
+  // through Ostrel and the requests it left taken, then the outbox is
+  // closed, waiting at most the quit wait for the last requests. Nothing
+  // when the game has quit or never played.
+  void QuitNow();
 
  private:
   enum class Phase { Playing, Quitting, Quit };

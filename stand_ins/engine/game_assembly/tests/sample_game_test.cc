@@ -122,6 +122,41 @@ TEST_F(SampleGame, RestartingMidSessionClosesTheOpenSessionFirst) {
   EXPECT_EQ(RequestedEventTypes(), expected);
 }
 
+// As when the window closes in the middle of the session.
+TEST_F(SampleGame, QuittingMidSessionEndsTheSessionAndTakesItsRequests) {
+  GameAssembly_StartGame();
+  PlayFrames(12);
+  GameAssembly_Quit();
+  const std::vector<std::string> expected = {
+      "_session.start",   "a_Start_loading", "a_Finish_loading",
+      "a_Tutorial_start", "c_tutorial_step", "a_Tutorial_finish",
+      "a_Levelup",        "a_Purchase",      "_session.stop"};
+  EXPECT_EQ(RequestedEventTypes(), expected);
+  EXPECT_EQ(Tavi_MessagesCount(), 0);
+  EXPECT_TRUE(GameAssembly_RunFrame()) << "the game has quit";
+  GameAssembly_Quit();
+  EXPECT_EQ(RequestedEventTypes(), expected) << "quitting twice quits once";
+}
+
+TEST_F(SampleGame, ItsVariablesAreCheckedLikeOptions) {
+  char reason[160];
+  for (const char* value : {"", "0", "250", "3600000"}) {
+    setenv("SAMPLE_GAME_QUIT_WAIT_MS", value, 1);
+    EXPECT_EQ(GameAssembly_CheckEnvironment(reason, sizeof reason), 1) << value;
+  }
+  for (const char* value : {"9223372036854775807", "18446744073709551617", "3600001", "-1", "1.5",
+                            "0x10", " 7", "7 "}) {
+    setenv("SAMPLE_GAME_QUIT_WAIT_MS", value, 1);
+    EXPECT_EQ(GameAssembly_CheckEnvironment(reason, sizeof reason), 0) << value;
+    EXPECT_EQ(std::string(reason),
+              "SAMPLE_GAME_QUIT_WAIT_MS needs a whole number of milliseconds from 0 to 3600000, "
+              "not \"" +
+                  std::string(value) + "\"");
+  }
+  unsetenv("SAMPLE_GAME_QUIT_WAIT_MS");
+  EXPECT_EQ(GameAssembly_CheckEnvironment(nullptr, 0), 1);
+}
+
 TEST_F(SampleGame, StoresEachRequestAndKeepsWhatItCannotDeliverForTheNextRun) {
   char folder[] = "/tmp/sample-game-outbox-XXXXXX";
   ASSERT_NE(mkdtemp(folder), nullptr);

@@ -5,6 +5,7 @@
 
 #include "configured_options.h"
 #include "frame_presenter.h"
+#include "game_assembly.h"
 #include "game_thread.h"
 #include "platform/activation_registry.h"
 #include "platform/application.h"
@@ -114,8 +115,11 @@ void AppCallbacks::OnGameQuit() {
   if (auto application = Windows::UI::Xaml::Application::Current()) application->Exit();
 }
 
+// The game thread stops first, so the game quits between two frames.
 void AppCallbacks::StopGame() {
-  if (game_) game_->Stop();
+  if (!game_) return;
+  game_->Stop();
+  GameAssembly_Quit();
 }
 
 void RegisterAppCallbacks() {

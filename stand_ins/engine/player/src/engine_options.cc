@@ -25,6 +25,7 @@ void ApplyEngineOptions(const EngineOptions& options) {
   if (options.startupTime.count() < 0) throw std::invalid_argument("negative start-up time");
   if (options.framePeriod.count() < 0) throw std::invalid_argument("negative frame period");
   char reason[512] = "";
+  if (!GameAssembly_CheckEnvironment(reason, sizeof reason)) throw GameEnvironmentError(reason);
   if (!GameAssembly_SetCollector(options.collectorUrl.c_str(), options.outboxFolder.c_str(), reason,
                                  sizeof reason)) {
     throw std::invalid_argument(reason);

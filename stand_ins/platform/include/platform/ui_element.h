@@ -7,6 +7,8 @@
 #include <map>
 #include <memory>
 
+#include <nlohmann/json.hpp>
+
 #include "platform/foundation.h"
 #include "platform/runtime.h"
 
@@ -17,6 +19,10 @@ struct Color {
 };
 
 }  // namespace Windows::UI
+
+namespace Platform::Internal {
+void FlushLayout();
+}
 
 namespace Windows::UI::Xaml {
 
@@ -67,6 +73,12 @@ class FrameworkElement : public UIElement {
 
   // Stand-in: the element's name for the trace (its runtime class when unnamed).
   std::string TraceName() const;
+  // Stand-in: the x:ConnectionId the markup connected the element under (0:
+  // none). Trace lines about a connected element carry it as "connection".
+  int ConnectionId() const { return connectionId_; }
+  void ConnectionId(int id) { connectionId_ = id; }
+  // Stand-in: "element" (the trace name) and, when connected, "connection".
+  void AddTraceIdentity(nlohmann::ordered_json& fields, const char* key = "element") const;
   // Stand-in: sets without scheduling a layout report (markup loading).
   void InitializeSize(double width, double height);
   void SetParent(const std::shared_ptr<FrameworkElement>& parent) { parent_ = parent; }
@@ -80,6 +92,9 @@ class FrameworkElement : public UIElement {
   double height_ = std::numeric_limits<double>::quiet_NaN();
   Platform::String name_;
   std::weak_ptr<FrameworkElement> parent_;
+  int connectionId_ = 0;
+  bool layoutPending_ = false;  // guarded by the pending layout's lock
+  friend void Platform::Internal::FlushLayout();
 };
 
 namespace Media {

@@ -46,8 +46,9 @@ constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 constexpr DWORD ERROR_INVALID_NAME = 123;
 constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
 
-// Opens `name`. Fails with ERROR_FILE_NOT_FOUND for a missing file,
-// ERROR_ACCESS_DENIED for a directory or an unreadable file, and
+// Opens `name`, a regular file; the open never blocks. Fails with
+// ERROR_FILE_NOT_FOUND for a missing file, ERROR_ACCESS_DENIED for a
+// directory, a FIFO, a device or an unreadable file, and
 // ERROR_NOT_SUPPORTED for any access other than GENERIC_READ, any disposition
 // other than OPEN_EXISTING, or extended parameters.
 HANDLE CreateFile2(LPCWSTR name, DWORD access, DWORD share, DWORD disposition, void* extended);

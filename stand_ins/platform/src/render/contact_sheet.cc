@@ -72,8 +72,7 @@ Surface MakeThumbnail(cairo_surface_t* frame) {
   return thumbnail;
 }
 
-cairo_status_t WriteContactSheet(const std::string& path,
-                                 const std::vector<Thumbnail>& thumbnails) {
+Surface MakeContactSheet(const std::vector<Thumbnail>& thumbnails) {
   const int count = static_cast<int>(thumbnails.size());
   const int columns = std::max(1, std::min(count, kColumns));
   const int rows = std::max(1, (count + kColumns - 1) / kColumns);
@@ -89,7 +88,8 @@ cairo_status_t WriteContactSheet(const std::string& path,
              kGap + (i / kColumns) * (kCellHeight + kLabelHeight + kGap));
   }
   cairo_destroy(cr);
-  return cairo_surface_write_to_png(sheet.get(), path.c_str());
+  cairo_surface_flush(sheet.get());
+  return sheet;
 }
 
 }  // namespace Platform::Render

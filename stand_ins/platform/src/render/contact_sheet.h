@@ -23,7 +23,7 @@ struct Thumbnail {
 // `frame` at kThumbnailScale.
 Surface MakeThumbnail(cairo_surface_t* frame);
 
-// Writes the contact sheet of `thumbnails` as a PNG file at `path`.
-cairo_status_t WriteContactSheet(const std::string& path, const std::vector<Thumbnail>& thumbnails);
+// The contact sheet of `thumbnails` (check its status).
+Surface MakeContactSheet(const std::vector<Thumbnail>& thumbnails);
 
 }  // namespace Platform::Render

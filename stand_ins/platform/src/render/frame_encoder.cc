@@ -81,28 +81,29 @@ void FrameEncoder::Write(const CapturedFrame& frame) {
   const std::string name = FrameFileName(frame.index);
   const std::string shown = Join(folder_.shown, name);
   Surface picture(PaintScene(frame.scene, images_));
-  cairo_status_t status = cairo_surface_status(picture.get());
-  if (status == CAIRO_STATUS_SUCCESS) {
-    status = cairo_surface_write_to_png(picture.get(), Join(folder_.path, name).c_str());
-  }
-  if (status != CAIRO_STATUS_SUCCESS) {
+  const std::string reason = Written(picture.get(), name);
+  if (!reason.empty()) {
     ++failures_;
-    Trace::Record(
-        "frame.failed",
-        {{"path", shown}, {"frame", frame.index}, {"reason", cairo_status_to_string(status)}});
+    Trace::Record("frame.failed", {{"path", shown}, {"frame", frame.index}, {"reason", reason}});
     return;
   }
   thumbnails_.push_back({frame.index, frame.ms, frame.title, MakeThumbnail(picture.get())});
   Trace::Record("frame.written", {{"path", shown}, {"frame", frame.index}, {"shownMs", frame.ms}});
 }
 
+std::string FrameEncoder::Written(cairo_surface_t* picture, const std::string& name) const {
+  const cairo_status_t status = cairo_surface_status(picture);
+  if (status != CAIRO_STATUS_SUCCESS) return cairo_status_to_string(status);
+  return WritePngFile(folder_.path, name, picture);
+}
+
 void FrameEncoder::WriteTimeline() {
   const std::string shown = Join(folder_.shown, kTimelineFileName);
-  const cairo_status_t status =
-      WriteContactSheet(Join(folder_.path, kTimelineFileName), thumbnails_);
-  if (status != CAIRO_STATUS_SUCCESS) {
+  const Surface sheet = MakeContactSheet(thumbnails_);
+  const std::string reason = Written(sheet.get(), kTimelineFileName);
+  if (!reason.empty()) {
     ++failures_;
-    Trace::Record("timeline.failed", {{"path", shown}, {"reason", cairo_status_to_string(status)}});
+    Trace::Record("timeline.failed", {{"path", shown}, {"reason", reason}});
     return;
   }
   Trace::Record("timeline.written", {{"path", shown}, {"frames", thumbnails_.size()}});

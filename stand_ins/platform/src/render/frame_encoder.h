@@ -53,6 +53,8 @@ class FrameEncoder {
   void WaitForQuietApplication();
   void Write(const CapturedFrame& frame);
   void WriteTimeline();
+  // Writes `picture` as `name` in the folder; the reason when it failed.
+  std::string Written(cairo_surface_t* picture, const std::string& name) const;
 
   const FramesFolder folder_;
   const std::size_t queueLimit_;

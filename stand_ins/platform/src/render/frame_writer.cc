@@ -11,7 +11,7 @@ namespace Platform::Render {
 
 FrameWriter::FrameWriter(const Options& options)
     : maxPresentedFrames_(options.maxPresentedFrames),
-      encoder_(std::make_unique<FrameEncoder>(PrepareFramesFolder(options.folder),
+      encoder_(std::make_unique<FrameEncoder>(PrepareFramesFolder(options.folder, options.shownAs),
                                               options.queueLimit)) {}
 
 FrameWriter::~FrameWriter() { Finish(); }

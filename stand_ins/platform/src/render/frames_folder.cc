@@ -1,6 +1,7 @@
 #include "frames_folder.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -46,7 +47,11 @@ void CheckWritable(const std::string& shown, const fs::path& folder) {
 void RemoveEarlierPictures(const std::string& shown, const fs::path& folder) {
   std::error_code error;
   for (const auto& entry : fs::directory_iterator(folder, error)) {
-    if (!entry.is_regular_file(error) || !IsOurPicture(entry.path().filename().string())) continue;
+    if (!IsOurPicture(entry.path().filename().string())) continue;
+    // A link of our name goes too, itself: what it points to is not ours.
+    const auto type = entry.symlink_status(error).type();
+    if (error) break;
+    if (type != fs::file_type::regular && type != fs::file_type::symlink) continue;
     if (!fs::remove(entry.path(), error) && error) break;
   }
   if (error) Fail(shown, "cannot remove the earlier run's pictures: " + error.message());
@@ -54,19 +59,62 @@ void RemoveEarlierPictures(const std::string& shown, const fs::path& folder) {
 
 }  // namespace
 
-FramesFolder PrepareFramesFolder(const std::string& folder) {
+FramesFolder PrepareFramesFolder(const std::string& folder, const std::string& shownAs) {
+  const std::string shown = shownAs.empty() ? folder : shownAs;
   if (folder.empty()) Fail("\"\"", "no folder given");
   std::error_code error;
   const fs::path absolute = fs::absolute(folder, error);
-  if (error) Fail(folder, error.message());
+  if (error) Fail(shown, error.message());
   if (fs::exists(absolute, error) && !fs::is_directory(absolute, error))
-    Fail(folder, "not a folder");
+    Fail(shown, "not a folder");
   fs::create_directories(absolute, error);
-  if (error) Fail(folder, error.message());
-  CheckWritable(folder, absolute);
-  RemoveEarlierPictures(folder, absolute);
+  if (error) Fail(shown, error.message());
+  CheckWritable(shown, absolute);
+  RemoveEarlierPictures(shown, absolute);
   return {WithoutTrailingSlashes(absolute.lexically_normal().string()),
-          WithoutTrailingSlashes(folder)};
+          WithoutTrailingSlashes(shown)};
+}
+
+namespace {
+
+struct PngOutput {
+  int fd;
+  int error = 0;
+};
+
+cairo_status_t WriteToFile(void* closure, const unsigned char* data, unsigned int length) {
+  auto& out = *static_cast<PngOutput*>(closure);
+  while (length > 0) {
+    const ssize_t written = write(out.fd, data, length);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) {
+      out.error = written < 0 ? errno : EIO;
+      return CAIRO_STATUS_WRITE_ERROR;
+    }
+    data += written;
+    length -= static_cast<unsigned>(written);
+  }
+  return CAIRO_STATUS_SUCCESS;
+}
+
+}  // namespace
+
+std::string WritePngFile(const std::string& folder, const std::string& name,
+                         cairo_surface_t* picture) {
+  std::string temporary = folder + "/." + name + ".XXXXXX";
+  // mkostemp creates the file exclusively: it never opens an existing one.
+  PngOutput out{mkostemp(temporary.data(), O_CLOEXEC)};
+  if (out.fd < 0) return std::strerror(errno);
+  fchmod(out.fd, 0644);  // a picture, readable like the files cairo made
+  const cairo_status_t status = cairo_surface_write_to_png_stream(picture, WriteToFile, &out);
+  std::string reason = status == CAIRO_STATUS_SUCCESS ? ""
+                       : out.error != 0               ? std::strerror(out.error)
+                                                      : cairo_status_to_string(status);
+  if (close(out.fd) != 0 && reason.empty()) reason = std::strerror(errno);
+  if (reason.empty() && rename(temporary.c_str(), (folder + "/" + name).c_str()) != 0)
+    reason = std::strerror(errno);
+  if (!reason.empty()) unlink(temporary.c_str());
+  return reason;
 }
 
 std::string FrameFileName(unsigned index) {

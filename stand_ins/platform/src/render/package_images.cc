@@ -1,31 +1,31 @@
 #include "package_images.h"
 
 #include <cstring>
-#include <fstream>
 
 #include "platform/stand_in/trace.h"
+#include "png_header.h"
+#include "regular_file.h"
 
 namespace Platform::Render {
 namespace {
 
-bool StartsLikePng(const std::string& file) {
-  static const char kSignature[8] = {'\x89', 'P', 'N', 'G', '\r', '\n', '\x1a', '\n'};
-  char start[sizeof kSignature] = {};
-  std::ifstream in(file, std::ios::binary);
-  return in.read(start, sizeof start) && std::memcmp(start, kSignature, sizeof start) == 0;
-}
-
-// cairo tells a missing file apart, but reports other PNG trouble as
-// running out of memory: the file's first bytes tell which it is.
-std::string Reason(const std::string& file, cairo_status_t status) {
-  if (status == CAIRO_STATUS_FILE_NOT_FOUND) return "file not found or not readable";
-  if (!StartsLikePng(file)) return "not a PNG file";
-  return std::string("the PNG file cannot be decoded (") + cairo_status_to_string(status) + ")";
-}
-
 void ReportUnavailable(const SceneItem& image, const std::string& reason) {
   Trace::Record("image.unavailable",
                 {{"element", image.element}, {"source", image.source}, {"reason", reason}});
+}
+
+// cairo's reader over bytes in memory.
+struct MemoryReader {
+  const std::string& bytes;
+  std::size_t at = 0;
+};
+
+cairo_status_t ReadFromMemory(void* closure, unsigned char* data, unsigned int length) {
+  auto& reader = *static_cast<MemoryReader*>(closure);
+  if (reader.bytes.size() - reader.at < length) return CAIRO_STATUS_READ_ERROR;
+  std::memcpy(data, reader.bytes.data() + reader.at, length);
+  reader.at += length;
+  return CAIRO_STATUS_SUCCESS;
 }
 
 }  // namespace
@@ -47,11 +47,29 @@ cairo_surface_t* PackageImages::Decode(const SceneItem& image) {
     ReportUnavailable(image, "not a file of the package (ms-appx:///…)");
     return nullptr;
   }
-  cairo_surface_t* surface = cairo_image_surface_create_from_png(image.file.c_str());
+  const auto file = Internal::ReadRegularFile(image.file, kMaxImageBytes);
+  if (file.tooLarge) {
+    ReportUnavailable(image, "too large: " + std::to_string(file.size) + " bytes (at most " +
+                                 std::to_string(kMaxImageBytes) + ")");
+    return nullptr;
+  }
+  if (!file.ok) {
+    ReportUnavailable(image, "cannot read the file: " + file.problem.Describe());
+    return nullptr;
+  }
+  const PngCheck check = CheckPng(file.bytes, kMaxImageSide);
+  if (!check.problem.empty()) {
+    ReportUnavailable(image, check.problem);
+    return nullptr;
+  }
+  MemoryReader reader{file.bytes};
+  cairo_surface_t* surface = cairo_image_surface_create_from_png_stream(ReadFromMemory, &reader);
   const cairo_status_t status = cairo_surface_status(surface);
   if (status == CAIRO_STATUS_SUCCESS) return surface;
   cairo_surface_destroy(surface);
-  ReportUnavailable(image, Reason(image.file, status));
+  // The header was sound and the size within the limit: what cairo could
+  // not decode (it says "out of memory" for any decoding error) is the data.
+  ReportUnavailable(image, "the PNG file's image data is damaged");
   return nullptr;
 }
 

@@ -3,10 +3,18 @@
 // reported once, by one trace line ("image.unavailable" with the element,
 // its source and the reason); the element then paints nothing. Used by one
 // thread at a time.
+//
+// Only a regular file is read (a FIFO or a folder is refused without
+// waiting), of at most kMaxImageBytes; its PNG header is checked before any
+// decoding, and an image wider or taller than kMaxImageSide pixels is
+// "too large" (with its size). The reason says what is wrong: the file
+// cannot be read (and why), is not a PNG file, is truncated, has no image
+// data, or its image data is damaged.
 #pragma once
 
 #include <cairo.h>
 
+#include <cstdint>
 #include <map>
 #include <string>
 
@@ -16,6 +24,8 @@ namespace Platform::Render {
 
 class PackageImages {
  public:
+  static constexpr std::uint64_t kMaxImageBytes = 64ull << 20;  // 64 MiB
+  static constexpr std::uint32_t kMaxImageSide = 4096;
   PackageImages() = default;
   ~PackageImages();
   PackageImages(const PackageImages&) = delete;

@@ -11,7 +11,9 @@
 // While somebody watches the window (Platform::Composition), the game's
 // picture is presented into the render panel after each frame that drew
 // something new.
-// The window's Closed event stops the game thread. Every hand-over is
+// The window's Closed event stops the game thread, then has the game quit
+// (GameAssembly_Quit: its session ended, its last requests taken, its
+// outbox closed with the quit wait). Every hand-over is
 // recorded in the trace ("player.*"), and so is every line of the game's
 // own trace (its "event" becomes the event name).
 #pragma once

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 
 namespace EnginePlayer {
@@ -21,10 +22,18 @@ struct EngineOptions {
   std::chrono::milliseconds framePeriod{16};
 };
 
-// Hands the collector to the game in GameAssembly and keeps the timing for
-// the players that start from then on. Throws std::invalid_argument, with
-// the reason, for an option the game refuses or a negative time; nothing is
-// applied then.
+// A variable of the game's environment holds a value the game cannot use
+// (GameAssembly_CheckEnvironment); what() names it.
+class GameEnvironmentError : public std::invalid_argument {
+ public:
+  using std::invalid_argument::invalid_argument;
+};
+
+// Checks the game's environment, hands the collector to the game in
+// GameAssembly and keeps the timing for the players that start from then
+// on. Throws GameEnvironmentError for the environment, and
+// std::invalid_argument, with the reason, for an option the game refuses or
+// a negative time; nothing is applied then.
 void ApplyEngineOptions(const EngineOptions& options);
 
 // Requests the game's last run did not deliver (kept for a later run or

@@ -59,6 +59,17 @@ class StandIn {
   static void RunUntilExit();
   static bool ExitRequested();
 
+  // The user closes the main window, from any thread (the corvane program
+  // does on SIGINT, SIGTERM or SIGHUP): the dispatcher runs no more
+  // handlers and the application ends as Application::Start describes,
+  // its end beginning with "window.closed".
+  static void CloseWindow();
+
+  // How long the application's end waits for a work item still running
+  // (default 2 s); one still running then is left behind, counted as
+  // "abandonedWorkItems" in "application.dropped". Reset restores it.
+  static void SetWorkItemPatience(std::chrono::milliseconds patience);
+
   // Removes the composition observer, stops the engine (the core window's
   // Closed event) and the pool's workers, then drops the application, the window's content and
   // handlers, queued handlers, view state and the trace: the state of a new process.

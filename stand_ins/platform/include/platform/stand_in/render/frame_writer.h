@@ -8,7 +8,8 @@
 // thread after each layout pass, the presenting thread after a present.
 // When the copy looks different from the last frame, it is queued; the
 // writer's own thread ("frames") paints it with cairo, writes
-// DIR/frame-NNNN.png and records {"event":"frame.written","path":...}, in
+// DIR/frame-NNNN.png (each picture a new file: see WritePngFile in
+// frames_folder.h) and records {"event":"frame.written","path":...}, in
 // the order the changes happened. Presented frames count against a limit
 // per run (one "frames.limit" line when it is reached; later ones are not
 // written). At the application's end everything queued is written, then
@@ -41,6 +42,8 @@ class FrameWriter : public CompositionObserver {
     std::string folder;
     unsigned maxPresentedFrames = kMaxPresentedFrames;
     std::size_t queueLimit = kQueueLimit;
+    // How the trace and the messages name the folder (empty: `folder`).
+    std::string shownAs;
   };
 
   // Prepares the folder (created with its parents if missing; the pictures
