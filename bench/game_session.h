@@ -14,8 +14,8 @@
 
 namespace GameSession {
 
-inline constexpr const char* projectId = "project-7c1e9d3b2a4f";
-inline constexpr int eventsPerFlush = 30;
+inline constexpr const char* kProjectId = "project-7c1e9d3b2a4f";
+inline constexpr int kEventsPerFlush = 30;
 
 // Both players of the same session record the same events with the same
 // values, in this order: ten events, three times.

@@ -46,8 +46,8 @@ void operator delete(void* block, std::size_t) noexcept { Release(block); }
 void operator delete[](void* block, std::size_t) noexcept { Release(block); }
 
 int main() {
-  constexpr int events = 30000;  // buffered without an HTTP client: no flush
-  std::printf("Heap held per buffered event (%d events each):\n", events);
+  constexpr int kEvents = 30000;  // buffered without an HTTP client: no flush
+  std::printf("Heap held per buffered event (%d kEvents each):\n", kEvents);
   const struct {
     const char* name;
     void (*record)(GameSession::CorePlayer&);
@@ -60,18 +60,18 @@ int main() {
   for (const auto& kind : kinds) {
     GameSession::CorePlayer player(nullptr);
     std::printf("  %-18s %7.1f bytes\n", kind.name,
-                BytesPerCall(events, [&] { kind.record(player); }));
+                BytesPerCall(kEvents, [&] { kind.record(player); }));
   }
   GameSession::CorePlayer player(nullptr);
   std::printf("  %-18s %7.1f bytes\n", "session mix",
-              BytesPerCall(events / 30, [&] { GameSession::PlayThirtyEvents(player); }) / 30);
+              BytesPerCall(kEvents / 30, [&] { GameSession::PlayThirtyEvents(player); }) / 30);
 
-  constexpr int messages = 1000;
+  constexpr int kMessages = 1000;
   GameSession::BufferedFlush flush;
   Zel::TaviServicesHttpClientCurl queue;
   const double perMessage =
-      BytesPerCall(messages, [&] { queue.SendEvents(flush.url, flush.headers, flush.Events()); });
-  std::printf("Heap held per queued message of 30 session events (%d messages):\n", messages);
+      BytesPerCall(kMessages, [&] { queue.SendEvents(flush.url, flush.headers, flush.Events()); });
+  std::printf("Heap held per queued message of 30 session kEvents (%d kMessages):\n", kMessages);
   std::printf("  %zu bytes of text, %.1f bytes held\n", queue.OldestMessage()->size(), perMessage);
   return 0;
 }

@@ -13,7 +13,7 @@ EventRecorder::EventRecorder(std::string projectId)
       recordPath(Constants::recordPath),
       batchPath(Constants::batchPath),
       projectKey(Constants::projectKey),
-      apiKeyHeader(std::string("X-Api-Key: ") + Constants::apiKey) {}
+      apiKeyHeader(std::string("X-Api-Key: ") + Constants::kApiKey) {}
 
 void EventRecorder::Append(AnalyticsEvent event) { buffer.push_back(std::move(event)); }
 
@@ -25,7 +25,7 @@ bool EventRecorder::Flush(TaviServices::HttpClient& httpClient,
                           const Ostrel::SerializationContext& context) {
   if (buffer.empty()) return false;
   std::string url = UploadUrl(buffer.size());
-  std::vector<std::string> headers{apiKeyHeader, Constants::contentTypeHeader};
+  std::vector<std::string> headers{apiKeyHeader, Constants::kContentTypeHeader};
   if (!httpClient.SendEvents(std::move(url), std::move(headers), {buffer, context})) return false;
   buffer.clear();
   return true;

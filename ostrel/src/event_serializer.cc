@@ -9,7 +9,7 @@ namespace Ostrel {
 
 namespace {
 
-constexpr std::string_view userIdKey = "user_id";
+constexpr std::string_view kUserIdKey = "user_id";
 
 // Three-way byte comparison of `prefix` + `key` with `other`, without
 // building the joined text.
@@ -59,7 +59,7 @@ void EventSerializer::WritePieces(const SerializationContext& context) {
   json.Fixed(R"(,"cognito_identity_pool_id":"","package_name":)");
   json.String(context.packageName);
   json.Fixed(R"(,"sdk":{"name":"Services","version":)");
-  json.String(Constants::version);
+  json.String(Constants::kVersion);
   json.Fixed(R"(},"title":)");
   json.String(context.title);
   json.Fixed(R"(,"version_code":)");
@@ -166,7 +166,7 @@ void EventSerializer::WriteAttributes(JsonWriter& json, const AnalyticsEvent& ev
   };
   bool userIdWritten = false;
   ForEachDistinctKey(event.Attributes(), keyOrder, [&](const AnalyticsEvent::Attribute& pair) {
-    const int order = ComparePrefixedKey(attributePrefix.text, pair.first, userIdKey);
+    const int order = ComparePrefixedKey(attributePrefix.text, pair.first, kUserIdKey);
     if (order == 0) return;
     if (order > 0 && !userIdWritten) {
       separate();
@@ -210,19 +210,19 @@ void EventSerializer::WriteKey(JsonWriter& json, const Prefix& prefix, std::stri
 }
 
 std::size_t EventSerializer::EstimateBodySize(const std::deque<AnalyticsEvent>& events) const {
-  constexpr std::size_t timestampSize = 14;  // 13 digits until the year 2286, and a comma
-  constexpr std::size_t numberSize = 24;     // as long as a metric value usually gets
-  constexpr std::size_t memberSize = 10;     // quotation marks, colon and comma at depth twice
+  constexpr std::size_t kTimestampSize = 14;  // 13 digits until the year 2286, and a comma
+  constexpr std::size_t kNumberSize = 24;     // as long as a metric value usually gets
+  constexpr std::size_t kMemberSize = 10;     // quotation marks, colon and comma at depth twice
   std::size_t size = 2;
   for (const AnalyticsEvent& event : events) {
     const std::size_t prefixSize = event.Category().Code().size() + 4;
-    size += pieces.size() + 4 * timestampSize + event.Category().Code().size() +
-            event.Name().size() + memberSize;
+    size += pieces.size() + 4 * kTimestampSize + event.Category().Code().size() +
+            event.Name().size() + kMemberSize;
     for (const auto& [key, value] : event.Attributes()) {
-      size += prefixSize + key.size() + value.size() + memberSize;
+      size += prefixSize + key.size() + value.size() + kMemberSize;
     }
     for (const auto& metric : event.Metrics()) {
-      size += prefixSize + metric.first.size() + numberSize + memberSize;
+      size += prefixSize + metric.first.size() + kNumberSize + kMemberSize;
     }
   }
   return size;

@@ -96,7 +96,7 @@ OSTREL_API void Tavi_Update(void) {
 
 OSTREL_API char* Tavi_Get_Version(void) {
   try {
-    return NewText(Constants::version);
+    return NewText(Constants::kVersion);
   } catch (...) {
     return nullptr;
   }

@@ -30,12 +30,12 @@ double LowBitsSigned(std::int64_t value) {
 // largest float a value rounds to that float up to the halfway point to
 // 2^128, and to infinity from there on. NaN stays NaN.
 double NarrowToFloat(double value) {
-  constexpr double largest = std::numeric_limits<float>::max();
-  constexpr double overflow = 0x1.ffffffp+127;  // halfway from `largest` to 2^128
+  constexpr double kLargest = std::numeric_limits<float>::max();
+  constexpr double kOverflow = 0x1.ffffffp+127;  // halfway from `kLargest` to 2^128
   const double magnitude = std::fabs(value);
-  if (magnitude <= largest) return static_cast<float>(value);
+  if (magnitude <= kLargest) return static_cast<float>(value);
   if (std::isnan(value)) return value;
-  return std::copysign(magnitude < overflow ? largest : std::numeric_limits<double>::infinity(),
+  return std::copysign(magnitude < kOverflow ? kLargest : std::numeric_limits<double>::infinity(),
                        value);
 }
 

@@ -17,7 +17,7 @@ struct EscapeTable {
 };
 
 constexpr Escape EscapeOnce(unsigned char byte) {
-  constexpr char hex[] = "0123456789abcdef";
+  constexpr char kHex[] = "0123456789abcdef";
   switch (byte) {
     case '"':
       return {2, {'\\', '"'}};
@@ -37,7 +37,7 @@ constexpr Escape EscapeOnce(unsigned char byte) {
       break;
   }
   if (byte >= 0x20) return {};
-  return {6, {'\\', 'u', '0', '0', hex[byte >> 4], hex[byte & 0xF]}};
+  return {6, {'\\', 'u', '0', '0', kHex[byte >> 4], kHex[byte & 0xF]}};
 }
 
 // The escape of an escape: its backslashes (and quotation marks) escaped again.
@@ -55,15 +55,15 @@ constexpr Escape EscapeTwice(unsigned char byte) {
 constexpr EscapeTable MakeTable(JsonDepth depth) {
   EscapeTable table;
   for (unsigned char byte = 0; byte < 0x80; ++byte) {
-    table.ascii[byte] = depth == JsonDepth::once ? EscapeOnce(byte) : EscapeTwice(byte);
+    table.ascii[byte] = depth == JsonDepth::kOnce ? EscapeOnce(byte) : EscapeTwice(byte);
   }
   return table;
 }
 
-constexpr EscapeTable escapeOnceTable = MakeTable(JsonDepth::once);
-constexpr EscapeTable escapeTwiceTable = MakeTable(JsonDepth::twice);
+constexpr EscapeTable kEscapeOnceTable = MakeTable(JsonDepth::kOnce);
+constexpr EscapeTable kEscapeTwiceTable = MakeTable(JsonDepth::kTwice);
 
-constexpr std::string_view replacementCharacter = "\xEF\xBF\xBD";
+constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
 
 struct Utf8Sequence {
   std::size_t length;  // bytes consumed
@@ -103,7 +103,7 @@ Utf8Sequence ScanUtf8(const unsigned char* p, const unsigned char* end) {
 }  // namespace
 
 void AppendEscaped(std::string& out, std::string_view text, JsonDepth depth) {
-  const EscapeTable& table = depth == JsonDepth::once ? escapeOnceTable : escapeTwiceTable;
+  const EscapeTable& table = depth == JsonDepth::kOnce ? kEscapeOnceTable : kEscapeTwiceTable;
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   const auto* const end = p + text.size();
   const auto* copyFrom = p;  // bytes from here on are still to be appended
@@ -124,7 +124,7 @@ void AppendEscaped(std::string& out, std::string_view text, JsonDepth depth) {
     const Utf8Sequence sequence = ScanUtf8(p, end);
     if (!sequence.valid) {
       flush(p);
-      out.append(replacementCharacter);
+      out.append(kReplacementCharacter);
       copyFrom = p + sequence.length;
     }
     p += sequence.length;

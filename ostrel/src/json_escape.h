@@ -13,7 +13,7 @@ namespace Ostrel {
 // How often a text is escaped: once inside a JSON document, twice inside a
 // JSON document that itself is the content of a JSON string (the events in
 // the "data" member of a request message).
-enum class JsonDepth { once, twice };
+enum class JsonDepth { kOnce, kTwice };
 
 void AppendEscaped(std::string& out, std::string_view text, JsonDepth depth);
 

@@ -13,10 +13,10 @@ JsonInteger::JsonInteger(std::int64_t value)
 
 // Fixed JSON text placed inside a string is escaped once.
 void JsonWriter::Fixed(std::string_view json) {
-  if (depth == JsonDepth::once) {
+  if (depth == JsonDepth::kOnce) {
     Raw(json);
   } else {
-    AppendEscaped(out, json, JsonDepth::once);
+    AppendEscaped(out, json, JsonDepth::kOnce);
   }
 }
 

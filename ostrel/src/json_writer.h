@@ -5,7 +5,7 @@
 // so that one bad text can never block an upload, and numbers as nlohmann
 // json writes them.
 //
-// At JsonDepth::twice the text comes out escaped once more, ready to stand
+// At JsonDepth::kTwice the text comes out escaped once more, ready to stand
 // inside a JSON string: the events of a request message are written once,
 // already as the content of its "data" string.
 #pragma once
@@ -45,7 +45,7 @@ class JsonWriter {
 
   // The quotation mark around strings and keys.
   void Quote() {
-    if (depth == JsonDepth::once) {
+    if (depth == JsonDepth::kOnce) {
       out.push_back('"');
     } else {
       out.append("\\\"", 2);

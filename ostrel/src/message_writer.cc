@@ -15,7 +15,7 @@ std::string WriteMessage(const std::string& url, const std::vector<std::string>&
   for (const std::string& line : headers) size += line.size() + 3;
   std::string out;
   out.reserve(size);
-  JsonWriter json(out, JsonDepth::once);
+  JsonWriter json(out, JsonDepth::kOnce);
   json.Raw(R"({"data":")");
   writeData(out);
   json.Raw(R"(","headers":[)");
@@ -34,18 +34,18 @@ std::string WriteMessage(const std::string& url, const std::vector<std::string>&
 std::string WriteRequestMessage(const std::string& url, const std::vector<std::string>& headers,
                                 const std::string& body) {
   return WriteMessage(url, headers, body.size(),
-                      [&body](std::string& out) { AppendEscaped(out, body, JsonDepth::once); });
+                      [&body](std::string& out) { AppendEscaped(out, body, JsonDepth::kOnce); });
 }
 
 std::string WriteEventsMessage(const std::string& url, const std::vector<std::string>& headers,
                                const EventBatch& batch) {
-  EventSerializer serializer(batch.context, JsonDepth::twice);
+  EventSerializer serializer(batch.context, JsonDepth::kTwice);
   return WriteMessage(url, headers, serializer.EstimateBodySize(batch.events),
                       [&](std::string& out) { serializer.WriteBody(out, batch.events); });
 }
 
 std::string WriteEventsBody(const EventBatch& batch) {
-  EventSerializer serializer(batch.context, JsonDepth::once);
+  EventSerializer serializer(batch.context, JsonDepth::kOnce);
   std::string body;
   body.reserve(serializer.EstimateBodySize(batch.events));
   serializer.WriteBody(body, batch.events);

@@ -20,8 +20,8 @@ bool TaviServicesHttpClientCurl::SendEvents(std::string url, std::vector<std::st
 }
 
 std::int32_t TaviServicesHttpClientCurl::MessagesCount() const {
-  constexpr std::size_t maxCount = std::numeric_limits<std::int32_t>::max();
-  return static_cast<std::int32_t>(std::min(messages.size(), maxCount));
+  constexpr std::size_t kMaxCount = std::numeric_limits<std::int32_t>::max();
+  return static_cast<std::int32_t>(std::min(messages.size(), kMaxCount));
 }
 
 const std::string* TaviServicesHttpClientCurl::OldestMessage() const {

@@ -13,7 +13,7 @@ namespace {
 using Ostrel::EventBatch;
 using Ostrel::SerializationContext;
 
-constexpr int caseCount = 2000;
+constexpr int kCaseCount = 2000;
 
 // Equal texts, or where they part (the texts run to many kilobytes).
 ::testing::AssertionResult SameBytes(const std::string& fast, const std::string& reference) {
@@ -30,7 +30,7 @@ constexpr int caseCount = 2000;
 TEST(WriterDifferential, EventMessagesEqualTheDocumentPipeline) {
   SeededChoices choices(0x05712e1);
   EventGenerator generate(choices);
-  for (int i = 0; i < caseCount; ++i) {
+  for (int i = 0; i < kCaseCount; ++i) {
     const SerializationContext context = generate.Context();
     const std::deque<AnalyticsEvent> events = generate.Events();
     const EventBatch batch{events, context};
@@ -51,7 +51,7 @@ TEST(WriterDifferential, EventMessagesEqualTheDocumentPipeline) {
 TEST(WriterDifferential, MessagesOfAnyBodyEqualTheDocumentPipeline) {
   SeededChoices choices(0xb0d1e5);
   EventGenerator generate(choices);
-  for (int i = 0; i < caseCount; ++i) {
+  for (int i = 0; i < kCaseCount; ++i) {
     std::vector<std::string> headers;
     for (std::uint64_t n = choices.Below(4); n > 0; --n) headers.push_back(generate.Text());
     const std::string url = generate.Text();
