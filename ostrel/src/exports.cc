@@ -1,8 +1,10 @@
-// The nineteen exports: the only place C meets C++. Arguments are made safe
-// before the try block; nothing thrown inside ever leaves the library.
+// The nineteen exports: the only place C meets C++. Each makes its arguments
+// safe first and then does its work inside the one guard, Guarded, so that
+// nothing thrown inside ever leaves the library.
 #include <cstddef>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #if defined(_WIN32)
 #define WIN32_LEAN_AND_MEAN
@@ -59,20 +61,40 @@ Library& State() {
 const char* OrEmpty(const char* text) { return text != nullptr ? text : ""; }
 
 // A new array the caller owns and releases as ostrel.h says.
-char* NewText(const std::string& text) {
+char* NewText(std::string_view text) {
   auto* copy = static_cast<char*>(AllocateText(text.size() + 1));
-  if (copy != nullptr) std::memcpy(copy, text.c_str(), text.size() + 1);
+  if (copy == nullptr) return nullptr;
+  std::memcpy(copy, text.data(), text.size());
+  copy[text.size()] = '\0';
   return copy;
+}
+
+// The one guard of the C boundary: nothing thrown inside `action` leaves the
+// library. A call that throws has no effect beyond what already happened and
+// returns `fallback`.
+template <typename Result, typename Action>
+Result Guarded(Result fallback, Action action) noexcept {
+  try {
+    return action();
+  } catch (...) {
+    return fallback;
+  }
+}
+
+template <typename Action>
+void Guarded(Action action) noexcept {
+  try {
+    action();
+  } catch (...) {
+  }
 }
 
 // Runs `action` on the services client when the library is initialised.
 template <typename Action>
 void WithServices(Action action) noexcept {
-  try {
+  Guarded([&] {
     if (ServicesClient* services = State().Services()) action(*services);
-  } catch (...) {
-    // The call has no effect beyond what already happened.
-  }
+  });
 }
 
 }  // namespace
@@ -81,46 +103,35 @@ extern "C" {
 
 OSTREL_API void Tavi_Init(const char* projectId) {
   const char* id = OrEmpty(projectId);
-  try {
-    State().Init(id);
-  } catch (...) {
-  }
+  Guarded([&] { State().Init(id); });
 }
 
 OSTREL_API void Tavi_Update(void) {
-  try {
-    State().Update();
-  } catch (...) {
-  }
+  Guarded([] { State().Update(); });
 }
 
 OSTREL_API char* Tavi_Get_Version(void) {
-  try {
-    return NewText(Constants::kVersion);
-  } catch (...) {
-    return nullptr;
-  }
+  return Guarded<char*>(nullptr, [] { return NewText(Constants::kVersion); });
 }
 
 OSTREL_API void Tavi_Destroy(void) {
-  try {
-    State().Destroy();
-  } catch (...) {
-  }
+  Guarded([] { State().Destroy(); });
 }
 
-OSTREL_API int32_t Tavi_MessagesCount(void) { return State().MessagesCount(); }
+// The first call may create the library's state.
+OSTREL_API int32_t Tavi_MessagesCount(void) {
+  return Guarded<int32_t>(0, [] { return State().MessagesCount(); });
+}
 
 // The message leaves the queue only once its copy exists.
 OSTREL_API char* Tavi_Zel_GetMessage(void) {
-  try {
+  return Guarded<char*>(nullptr, [] {
     const std::string* oldest = State().OldestMessage();
-    char* text = NewText(oldest != nullptr ? *oldest : std::string());
-    if (text != nullptr && oldest != nullptr) State().DropOldestMessage();
+    if (oldest == nullptr) return NewText("");
+    char* text = NewText(*oldest);
+    if (text != nullptr) State().DropOldestMessage();
     return text;
-  } catch (...) {
-    return nullptr;
-  }
+  });
 }
 
 OSTREL_API void Tavi_SetUser(const char* userId) {
