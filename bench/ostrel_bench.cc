@@ -7,6 +7,8 @@
 //   cmake --build build/bench --target ostrel_bench
 //   build/bench/bench/ostrel_bench --benchmark_repetitions=5
 #include <chrono>
+#include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <string>
 #include <vector>
@@ -57,8 +59,9 @@ BENCHMARK(BM_CycleFastExports);
 // Takes every queued message as a C caller gets it; returns the bytes taken.
 std::size_t TakeAll(Zel::TaviServicesHttpClientCurl& queue) {
   std::size_t bytes = 0;
-  for (; queue.MessagesCount() > 0; queue.DropOldestMessage()) {
-    bytes += GameSession::TakeAsCText(*queue.OldestMessage());
+  while (char* message = queue.TakeOldestMessage()) {
+    bytes += std::strlen(message);
+    std::free(message);
   }
   return bytes;
 }

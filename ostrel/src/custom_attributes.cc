@@ -90,8 +90,7 @@ bool Reader::ReadObject(std::vector<CustomValue>& values) {
   if (!At('}')) {
     do {
       values.emplace_back();
-      if (!At('"') || !ReadString(values.back().key) || !Take(':') ||
-          !ReadValue(values.back())) {
+      if (!At('"') || !ReadString(values.back().key) || !Take(':') || !ReadValue(values.back())) {
         return false;
       }
     } while (Take(','));

@@ -13,7 +13,9 @@ EventRecorder::EventRecorder(std::string projectId)
       recordPath(Constants::recordPath),
       batchPath(Constants::batchPath),
       projectKey(Constants::projectKey),
-      apiKeyHeader(std::string("X-Api-Key: ") + Constants::kApiKey) {}
+      apiKeyHeader(std::string("X-Api-Key: ") + Constants::kApiKey),
+      recordUrl(UploadUrl(recordPath)),
+      batchUrl(UploadUrl(batchPath)) {}
 
 void EventRecorder::Append(AnalyticsEvent event) { buffer.push_back(std::move(event)); }
 
@@ -24,7 +26,7 @@ bool EventRecorder::FlushDue() const {
 bool EventRecorder::Flush(TaviServices::HttpClient& httpClient,
                           const Ostrel::SerializationContext& context) {
   if (buffer.empty()) return false;
-  std::string url = UploadUrl(buffer.size());
+  std::string url = buffer.size() < 2 ? recordUrl : batchUrl;
   std::vector<std::string> headers{apiKeyHeader, Constants::kContentTypeHeader};
   if (!httpClient.SendEvents(std::move(url), std::move(headers), {buffer, context})) return false;
   buffer.clear();
@@ -32,7 +34,6 @@ bool EventRecorder::Flush(TaviServices::HttpClient& httpClient,
 }
 
 // The project value goes in unchanged, without percent-encoding.
-std::string EventRecorder::UploadUrl(std::size_t eventCount) const {
-  const std::string& path = eventCount < 2 ? recordPath : batchPath;
+std::string EventRecorder::UploadUrl(const std::string& path) const {
   return baseUrl + "/" + apiVersion + "/" + path + "?" + projectKey + "=" + projectId;
 }

@@ -1,23 +1,18 @@
 // The nineteen exports: the only place C meets C++. Each makes its arguments
 // safe first and then does its work inside the one guard, Guarded, so that
 // nothing thrown inside ever leaves the library.
-#include <cstddef>
-#include <cstring>
-#include <string>
 #include <string_view>
 
 #if defined(_WIN32)
 #define WIN32_LEAN_AND_MEAN
-#include <objbase.h>
 #include <windows.h>
-#else
-#include <cstdlib>
 #endif
 
 #include "constants.h"
 #include "game_events.h"
 #include "library.h"
 #include "ostrel.h"
+#include "text_buffer.h"
 
 namespace {
 
@@ -25,12 +20,8 @@ using Ostrel::Library;
 namespace Constants = Ostrel::Constants;
 namespace GameEvents = Ostrel::GameEvents;
 
-// The platform's side of the exports: where returned texts come from, and
-// what keeps the library loaded once it has state.
+// What keeps the library loaded once it has state.
 #if defined(_WIN32)
-// The .NET marshaller releases a returned string with CoTaskMemFree.
-void* AllocateText(std::size_t size) { return CoTaskMemAlloc(size); }
-
 // Pins ostrel.dll: FreeLibrary then leaves it loaded until the process ends.
 void KeepLoaded() {
   HMODULE self = nullptr;
@@ -38,9 +29,6 @@ void KeepLoaded() {
                      reinterpret_cast<LPCWSTR>(&KeepLoaded), &self);
 }
 #else
-// The .NET marshaller releases a returned string with free.
-void* AllocateText(std::size_t size) { return std::malloc(size); }
-
 // libostrel.so is linked with "-z nodelete": dlclose leaves it loaded.
 void KeepLoaded() {}
 #endif
@@ -61,13 +49,7 @@ Library& State() {
 const char* OrEmpty(const char* text) { return text != nullptr ? text : ""; }
 
 // A new array the caller owns and releases as ostrel.h says.
-char* NewText(std::string_view text) {
-  auto* copy = static_cast<char*>(AllocateText(text.size() + 1));
-  if (copy == nullptr) return nullptr;
-  std::memcpy(copy, text.data(), text.size());
-  copy[text.size()] = '\0';
-  return copy;
-}
+char* NewText(std::string_view text) { return Ostrel::TextBuffer(text).Release(); }
 
 // The one guard of the C boundary: nothing thrown inside `action` leaves the
 // library. A call that throws has no effect beyond what already happened and
@@ -123,14 +105,12 @@ OSTREL_API int32_t Tavi_MessagesCount(void) {
   return Guarded<int32_t>(0, [] { return State().MessagesCount(); });
 }
 
-// The message leaves the queue only once its copy exists.
+// The message is handed over as it is: it was written in the memory the
+// caller releases it to.
 OSTREL_API char* Tavi_Zel_GetMessage(void) {
   return Guarded<char*>(nullptr, [] {
-    const std::string* oldest = State().OldestMessage();
-    if (oldest == nullptr) return NewText("");
-    char* text = NewText(*oldest);
-    if (text != nullptr) State().DropOldestMessage();
-    return text;
+    if (State().OldestMessage() == nullptr) return NewText("");
+    return State().TakeOldestMessage();
   });
 }
 

@@ -1,6 +1,10 @@
 #include "json_escape.h"
 
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "utf8.h"
 
 namespace Ostrel {
 
@@ -65,66 +69,85 @@ constexpr EscapeTable kEscapeTwiceTable = MakeTable(JsonDepth::kTwice);
 
 constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
 
-struct Utf8Sequence {
-  std::size_t length;  // bytes consumed
-  bool valid;
+// True when one of the eight bytes of `word` needs more than a copy: a byte
+// below 0x20, a quotation mark, a backslash, or one of 0x80 and above. The
+// three tests find whether such a byte is there, not where.
+constexpr bool NeedsWork(std::uint64_t word) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101u;
+  constexpr std::uint64_t kHigh = 0x8080808080808080u;
+  const auto hasByteBelow = [](std::uint64_t x, std::uint64_t n) { return (x - kOnes * n) & ~x; };
+  const std::uint64_t below = hasByteBelow(word, 0x20) | hasByteBelow(word ^ (kOnes * '"'), 1) |
+                              hasByteBelow(word ^ (kOnes * '\\'), 1);
+  return ((below | word) & kHigh) != 0;
+}
+
+struct PlainTable {
+  bool plain[0x100];
 };
 
-// The sequence that starts with a non-ASCII byte at `p`. A well-formed one is
-// copied whole. An ill-formed one is replaced by one U+FFFD that covers its
-// lead byte and the continuation bytes that fitted; the first byte that does
-// not fit starts the next sequence (a stray lead byte covers itself only).
-Utf8Sequence ScanUtf8(const unsigned char* p, const unsigned char* end) {
-  const unsigned char lead = *p;
-  std::size_t length = 0;
-  unsigned char low = 0x80;  // range of the second byte; later ones are 80..BF
-  unsigned char high = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;   // no overlong forms
-    if (lead == 0xED) high = 0x9F;  // no surrogates
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;   // no overlong forms
-    if (lead == 0xF4) high = 0x8F;  // nothing above U+10FFFF
-  } else {
-    return {1, false};
+constexpr PlainTable MakePlainTable() {
+  PlainTable table{};
+  for (int byte = 0x20; byte < 0x80; ++byte) table.plain[byte] = byte != '"' && byte != '\\';
+  return table;
+}
+
+constexpr PlainTable kPlainTable = MakePlainTable();
+
+// The end of the run of ASCII bytes from `p` on that are copied unchanged:
+// eight at a time while none of them needs work, then one by one.
+const unsigned char* SkipPlain(const unsigned char* p, const unsigned char* end) {
+  for (; end - p >= 8; p += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    if (NeedsWork(word)) break;
   }
-  for (std::size_t i = 1; i < length; ++i) {
-    if (p + i == end || p[i] < low || p[i] > high) return {i, false};
-    low = 0x80;
-    high = 0xBF;
+  while (p != end && kPlainTable.plain[*p]) ++p;
+  return p;
+}
+
+// True when every byte of `text` is plain ASCII, copied unchanged: eight at a
+// time, the last eight overlapping the ones before.
+bool AllPlain(std::string_view text) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const auto* const end = p + text.size();
+  if (text.size() < 8) return SkipPlain(p, end) == end;
+  std::uint64_t word;
+  for (; end - p > 8; p += 8) {
+    std::memcpy(&word, p, sizeof word);
+    if (NeedsWork(word)) return false;
   }
-  return {length, true};
+  std::memcpy(&word, end - 8, sizeof word);
+  return !NeedsWork(word);
 }
 
 }  // namespace
 
-void AppendEscaped(std::string& out, std::string_view text, JsonDepth depth) {
+// Texts mostly need no escaping: those are copied in one piece.
+void AppendEscaped(TextBuffer& out, std::string_view text, JsonDepth depth) {
+  if (AllPlain(text)) {
+    out.Append(text);
+    return;
+  }
   const EscapeTable& table = depth == JsonDepth::kOnce ? kEscapeOnceTable : kEscapeTwiceTable;
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   const auto* const end = p + text.size();
   const auto* copyFrom = p;  // bytes from here on are still to be appended
   auto flush = [&](const unsigned char* upTo) {
-    out.append(reinterpret_cast<const char*>(copyFrom), static_cast<std::size_t>(upTo - copyFrom));
+    out.Append(
+        {reinterpret_cast<const char*>(copyFrom), static_cast<std::size_t>(upTo - copyFrom)});
   };
-  while (p != end) {
+  while ((p = SkipPlain(p, end)) != end) {
     if (*p < 0x80) {
       const Escape& escape = table.ascii[*p];
-      if (escape.length != 0) {
-        flush(p);
-        out.append(escape.text, escape.length);
-        copyFrom = p + 1;
-      }
-      ++p;
+      flush(p);
+      out.Append({escape.text, escape.length});
+      copyFrom = ++p;
       continue;
     }
     const Utf8Sequence sequence = ScanUtf8(p, end);
     if (!sequence.valid) {
       flush(p);
-      out.append(kReplacementCharacter);
+      out.Append(kReplacementCharacter);
       copyFrom = p + sequence.length;
     }
     p += sequence.length;
@@ -133,9 +156,9 @@ void AppendEscaped(std::string& out, std::string_view text, JsonDepth depth) {
 }
 
 std::string Escaped(std::string_view text, JsonDepth depth) {
-  std::string out;
+  TextBuffer out;
   AppendEscaped(out, text, depth);
-  return out;
+  return std::string(out.View());
 }
 
 }  // namespace Ostrel

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "text_buffer.h"
+
 namespace Ostrel {
 
 // How often a text is escaped: once inside a JSON document, twice inside a
@@ -15,8 +17,9 @@ namespace Ostrel {
 // the "data" member of a request message).
 enum class JsonDepth { kOnce, kTwice };
 
-void AppendEscaped(std::string& out, std::string_view text, JsonDepth depth);
+void AppendEscaped(TextBuffer& out, std::string_view text, JsonDepth depth);
 
+// The same, as a string of its own.
 std::string Escaped(std::string_view text, JsonDepth depth);
 
 }  // namespace Ostrel

@@ -33,6 +33,7 @@
 
 #include "request_queue.h"
 #include "services_client.h"
+#include "text_buffer.h"
 #include "utils_client.h"
 
 namespace Ostrel {
@@ -56,8 +57,11 @@ class Library {
   // Null while uninitialised.
   ServicesClient* Services() { return servicesClient.get(); }
 
+  // The request queue, in any state.
   std::int32_t MessagesCount() const;
-  const std::string* OldestMessage() const;
+  const TextBuffer* OldestMessage() const;
+  // See Zel::TaviServicesHttpClientCurl::TakeOldestMessage.
+  char* TakeOldestMessage();
   void DropOldestMessage();
 
  private:

@@ -135,18 +135,45 @@ double EventGenerator::MetricValue() {
   }
 }
 
+namespace {
+
+std::vector<std::string*> ValuesOf(Ostrel::SerializationContext& context) {
+  return {&context.userId,          &context.clientId,    &context.platformName,
+          &context.platformVersion, &context.appId,       &context.packageName,
+          &context.title,           &context.versionName, &context.versionCode,
+          &context.localeCode,      &context.language,    &context.country,
+          &context.sessionId};
+}
+
+}  // namespace
+
+// Long context values are rare: every event of a batch repeats them.
+std::string EventGenerator::ContextValue() {
+  std::string value = Text();
+  if (source.Below(8) != 0 && value.size() > 40) value.resize(40);
+  return value;
+}
+
 Ostrel::SerializationContext EventGenerator::Context() {
   Ostrel::SerializationContext context;
-  for (std::string* value :
-       {&context.userId, &context.clientId, &context.platformName, &context.platformVersion,
-        &context.appId, &context.packageName, &context.title, &context.versionName,
-        &context.versionCode, &context.localeCode, &context.language, &context.country,
-        &context.sessionId}) {
-    *value = Text();
-    // Long context values are rare: every event of a batch repeats them.
-    if (source.Below(8) != 0 && value->size() > 40) value->resize(40);
-  }
+  for (std::string* value : ValuesOf(context)) *value = ContextValue();
   return context;
+}
+
+Ostrel::SerializationContext EventGenerator::NextContext(
+    const Ostrel::SerializationContext& previous) {
+  Ostrel::SerializationContext context = previous;
+  switch (source.Below(4)) {
+    case 0:
+      return Context();
+    case 1: {
+      const std::vector<std::string*> values = ValuesOf(context);
+      *values[source.Below(values.size())] = ContextValue();
+      return context;
+    }
+    default:
+      return context;
+  }
 }
 
 std::string EventGenerator::Key() { return source.Below(2) == 0 ? Pick(source, kKeys) : Text(); }

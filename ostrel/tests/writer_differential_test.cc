@@ -27,11 +27,15 @@ constexpr int kCaseCount = 2000;
          << "\n  reference: " << ::testing::PrintToString(reference.substr(from, 100));
 }
 
+// One queue writes every message, as in a session: what it keeps from one
+// flush to the next must follow each change of the context.
 TEST(WriterDifferential, EventMessagesEqualTheDocumentPipeline) {
   SeededChoices choices(0x05712e1);
   EventGenerator generate(choices);
+  Zel::TaviServicesHttpClientCurl queue;
+  SerializationContext context = generate.Context();
   for (int i = 0; i < kCaseCount; ++i) {
-    const SerializationContext context = generate.Context();
+    context = generate.NextContext(context);
     const std::deque<AnalyticsEvent> events = generate.Events();
     const EventBatch batch{events, context};
     const std::string url = "https://analytics.example.com/v1/win/batch?project=" + generate.Text();
@@ -41,7 +45,6 @@ TEST(WriterDifferential, EventMessagesEqualTheDocumentPipeline) {
     const std::string body = Reference::SerializeBody(events, context);
     ASSERT_TRUE(SameBytes(Ostrel::WriteEventsBody(batch), body)) << "case " << i;
 
-    Zel::TaviServicesHttpClientCurl queue;
     ASSERT_TRUE(queue.SendEvents(url, headers, batch));
     ASSERT_TRUE(SameBytes(TakeMessage(queue), Reference::WriteRequestMessage(url, headers, body)))
         << "case " << i;
