@@ -1,11 +1,15 @@
 #include "custom_attributes.h"
 
 #include <algorithm>
+#include <charconv>
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <numeric>
+#include <system_error>
 
+#include "plain_ascii.h"
 #include "utf8.h"
 
 namespace Ostrel {
@@ -14,17 +18,32 @@ namespace {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// A stable sort. Objects mostly have a few members, sorted by insertion
-// without the buffer std::stable_sort allocates.
-void SortByKey(std::vector<CustomValue>& values) {
+// In byte order of the keys, the last of equal keys kept. Objects mostly
+// have a few members: those are sorted by insertion; larger ones through an
+// order of their places, so that the values themselves move once.
+void SortByKeyKeepingLast(std::vector<CustomValue>& values) {
   const auto byKey = [](const CustomValue& a, const CustomValue& b) { return a.key < b.key; };
-  if (values.size() > 16) {
-    std::stable_sort(values.begin(), values.end(), byKey);
-    return;
+  if (values.size() <= 16) {
+    for (auto next = values.begin(); next != values.end(); ++next) {
+      std::rotate(std::upper_bound(values.begin(), next, *next, byKey), next, next + 1);
+    }
+  } else {
+    std::vector<std::size_t> order(values.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return byKey(values[a], values[b]); });
+    std::vector<CustomValue> sorted;
+    sorted.reserve(values.size());
+    for (std::size_t place : order) sorted.push_back(std::move(values[place]));
+    values.swap(sorted);
   }
-  for (auto next = values.begin(); next != values.end(); ++next) {
-    std::rotate(std::upper_bound(values.begin(), next, *next, byKey), next, next + 1);
+  auto kept = values.begin();
+  for (auto value = values.begin(); value != values.end(); ++value) {
+    if (value + 1 != values.end() && value[1].key == value->key) continue;
+    if (kept != value) *kept = std::move(*value);
+    ++kept;
   }
+  values.erase(kept, values.end());
 }
 
 // Reads one JSON text from the front; every Read* and Skip* function returns
@@ -84,7 +103,6 @@ bool Reader::ReadAll(std::vector<CustomValue>& values) {
   return read && p == end;
 }
 
-// In byte order of the keys, the last of equal keys kept.
 bool Reader::ReadObject(std::vector<CustomValue>& values) {
   ++p;
   if (!At('}')) {
@@ -96,14 +114,7 @@ bool Reader::ReadObject(std::vector<CustomValue>& values) {
     } while (Take(','));
   }
   if (!Take('}')) return false;
-  SortByKey(values);
-  auto kept = values.begin();
-  for (auto value = values.begin(); value != values.end(); ++value) {
-    if (value + 1 != values.end() && value[1].key == value->key) continue;
-    if (kept != value) *kept = std::move(*value);
-    ++kept;
-  }
-  values.erase(kept, values.end());
+  SortByKeyKeepingLast(values);
   return true;
 }
 
@@ -147,10 +158,8 @@ bool Reader::ReadString(std::string& out) {
   ++p;
   while (true) {
     const char* run = p;
-    while (p != end && static_cast<unsigned char>(*p) >= 0x20 && *p != '"' && *p != '\\' &&
-           static_cast<unsigned char>(*p) < 0x80) {
-      ++p;
-    }
+    p = reinterpret_cast<const char*>(SkipPlain(reinterpret_cast<const unsigned char*>(p),
+                                                reinterpret_cast<const unsigned char*>(end)));
     out.append(run, p);
     if (p == end) return false;
     const auto byte = static_cast<unsigned char>(*p);
@@ -296,14 +305,23 @@ bool Reader::ReadNumber(CustomValue& value) {
   return true;
 }
 
-// strtod, with the locale's decimal point as the C library expects it; a
-// result that is not finite is not JSON.
+// The double nearest to the text, as strtod gives it in the default rounding
+// mode, which from_chars always uses. For a number from_chars finds beyond
+// the double range (too large or too small), strtod itself is asked, with
+// the locale's decimal point as it expects it. A result that is not finite
+// is not JSON.
 bool Reader::ReadFraction(std::string_view token, CustomValue& value) {
-  const char* point = std::localeconv()->decimal_point;
-  scratch.assign(token);
-  std::replace(scratch.begin(), scratch.end(), '.', point != nullptr ? *point : '.');
-  value.fraction = std::strtod(scratch.c_str(), nullptr);
   value.kind = CustomValue::Kind::kFraction;
+  const std::from_chars_result result =
+      std::from_chars(token.data(), token.data() + token.size(), value.fraction);
+  if (result.ec == std::errc::result_out_of_range) {
+    const char* point = std::localeconv()->decimal_point;
+    scratch.assign(token);
+    std::replace(scratch.begin(), scratch.end(), '.', point != nullptr ? *point : '.');
+    value.fraction = std::strtod(scratch.c_str(), nullptr);
+  } else if (result.ec != std::errc() || result.ptr != token.data() + token.size()) {
+    return false;  // not reached: the token is a JSON number
+  }
   return std::isfinite(value.fraction);
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "plain_ascii.h"
 #include "utf8.h"
 
 namespace Ostrel {
@@ -68,42 +69,6 @@ constexpr EscapeTable kEscapeOnceTable = MakeTable(JsonDepth::kOnce);
 constexpr EscapeTable kEscapeTwiceTable = MakeTable(JsonDepth::kTwice);
 
 constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
-
-// True when one of the eight bytes of `word` needs more than a copy: a byte
-// below 0x20, a quotation mark, a backslash, or one of 0x80 and above. The
-// three tests find whether such a byte is there, not where.
-constexpr bool NeedsWork(std::uint64_t word) {
-  constexpr std::uint64_t kOnes = 0x0101010101010101u;
-  constexpr std::uint64_t kHigh = 0x8080808080808080u;
-  const auto hasByteBelow = [](std::uint64_t x, std::uint64_t n) { return (x - kOnes * n) & ~x; };
-  const std::uint64_t below = hasByteBelow(word, 0x20) | hasByteBelow(word ^ (kOnes * '"'), 1) |
-                              hasByteBelow(word ^ (kOnes * '\\'), 1);
-  return ((below | word) & kHigh) != 0;
-}
-
-struct PlainTable {
-  bool plain[0x100];
-};
-
-constexpr PlainTable MakePlainTable() {
-  PlainTable table{};
-  for (int byte = 0x20; byte < 0x80; ++byte) table.plain[byte] = byte != '"' && byte != '\\';
-  return table;
-}
-
-constexpr PlainTable kPlainTable = MakePlainTable();
-
-// The end of the run of ASCII bytes from `p` on that are copied unchanged:
-// eight at a time while none of them needs work, then one by one.
-const unsigned char* SkipPlain(const unsigned char* p, const unsigned char* end) {
-  for (; end - p >= 8; p += 8) {
-    std::uint64_t word;
-    std::memcpy(&word, p, sizeof word);
-    if (NeedsWork(word)) break;
-  }
-  while (p != end && kPlainTable.plain[*p]) ++p;
-  return p;
-}
 
 // True when every byte of `text` is plain ASCII, copied unchanged: eight at a
 // time, the last eight overlapping the ones before.
