@@ -33,16 +33,19 @@ constexpr const char* kCustomAttributes =
 
 }  // namespace
 
-ExportsPlayer::ExportsPlayer() {
+void ExportsPlayer::StartSession(bool flushStart) {
   Tavi_Init(kProjectId);
   Tavi_SetUser(kUserId);
   Tavi_SetClient(kClientId);
   Tavi_SetAppData(kAppId, kPackageName, kTitle, kVersionName, kVersionCode);
   Tavi_SetPlatform(kPlatformName, kPlatformVersion);
   Tavi_SetDeviceLocale(kLocale);
+  if (!flushStart) return;
   Tavi_Update();  // the first check always passes: flushes "session.start"
   TakeMessages();
 }
+
+ExportsPlayer::ExportsPlayer() { StartSession(true); }
 
 ExportsPlayer::~ExportsPlayer() {
   Tavi_Destroy();
