@@ -206,8 +206,9 @@ void TimeSubmits(Row& one, Row& thirty, int count, const std::string& messageOne
     next += std::chrono::milliseconds(4);
     std::this_thread::sleep_until(next);
     int32_t result = DELIVERY_STORED;
-    (big ? thirty : one).samples.Time(
-        [&] { result = Delivery_Submit(outbox, message.c_str(), nullptr, nullptr, nullptr, 0); });
+    (big ? thirty : one).samples.Time([&] {
+      result = Delivery_Submit(outbox, message.c_str(), nullptr, nullptr, nullptr, 0);
+    });
     if (result != DELIVERY_STORED) {
       std::fprintf(stderr, "Delivery_Submit returned %d\n", result);
       std::exit(1);
@@ -249,18 +250,21 @@ void PrintTable(const std::vector<Row*>& rows, double overhead, int argc, char**
   std::strftime(date, sizeof date, "%Y-%m-%d %H:%M UTC", std::gmtime(&now));
   std::string command;
   for (int i = 0; i < argc; ++i) command += std::string(i > 0 ? " " : "") + argv[i];
-  std::printf("Measured %s on %s, load average %s, with `%s`.\n", date, Machine().c_str(),
-              [] {
-                std::ifstream load("/proc/loadavg");
-                std::string first;
-                load >> first;
-                return first;
-              }()
-                  .c_str(),
-              command.c_str());
-  std::printf("Each call timed alone (steady_clock; the %.0f ns of reading it twice taken off).\n\n",
-              overhead);
-  std::printf("| Call | Situation | p50 ns | p99 ns | Allocations per call | Floor: p50 / p99 ns |\n");
+  std::printf(
+      "Measured %s on %s, load average %s, with `%s`.\n", date, Machine().c_str(),
+      [] {
+        std::ifstream load("/proc/loadavg");
+        std::string first;
+        load >> first;
+        return first;
+      }()
+          .c_str(),
+      command.c_str());
+  std::printf(
+      "Each call timed alone (steady_clock; the %.0f ns of reading it twice taken off).\n\n",
+      overhead);
+  std::printf(
+      "| Call | Situation | p50 ns | p99 ns | Allocations per call | Floor: p50 / p99 ns |\n");
   std::printf("|---|---|---:|---:|---:|---|\n");
   for (const Row* row : rows) {
     std::string floor = "";
@@ -322,9 +326,8 @@ int main(int argc, char** argv) {
 
   const int messages = std::min(samples, 400);
   Row takeOne("Tavi_Zel_GetMessage", "1-event message", messages, "memcpy");
-  TimeTaking(takeOne, messages, [](int i) {
-    Tavi_SetAttribution(i % 2 == 0 ? "campaign=even" : "campaign=odd");
-  });
+  TimeTaking(takeOne, messages,
+             [](int i) { Tavi_SetAttribution(i % 2 == 0 ? "campaign=even" : "campaign=odd"); });
   Row takeThirty("Tavi_Zel_GetMessage", "30-event message", messages, "memcpy");
   static GameSession::ExportsPlayer* sessionPlayer = &player;
   TimeTaking(takeThirty, messages, [](int) { GameSession::PlayThirtyEvents(*sessionPlayer); });

@@ -17,7 +17,7 @@ EventRecorder::EventRecorder(std::string projectId)
       recordUrl(UploadUrl(recordPath)),
       batchUrl(UploadUrl(batchPath)) {}
 
-void EventRecorder::Append(AnalyticsEvent event) { buffer.push_back(std::move(event)); }
+void EventRecorder::Append(AnalyticsEvent&& event) { buffer.push_back(std::move(event)); }
 
 bool EventRecorder::FlushDue() const {
   return buffer.size() >= Constants::flushEventsThresholdAmount;

@@ -24,7 +24,7 @@ class EventRecorder {
   explicit EventRecorder(std::string projectId);
 
   // Buffers the event as it is, at the back.
-  void Append(AnalyticsEvent event);
+  void Append(AnalyticsEvent&& event);
 
   // True once 30 or more events are buffered.
   bool FlushDue() const;

@@ -17,12 +17,15 @@
 //   Zel::TaviServicesHttpClientCurl   the request queue; does no HTTP       request_queue.h
 //   Zel::TaviServicesUtilsClient      in-memory store, empty ids            utils_client.h
 //   Ostrel::GameEvents::              the built-in and custom events        game_events.h
+//   Ostrel::ReadCustomAttributes      a custom event's JSON, read           custom_attributes.h
 //   Ostrel::EventCategory             category code and key prefixes        event_category.h
 //   Ostrel::SerializationContext      who and where, read at flush time     serialization_context.h
 //   Ostrel::EventSerializer           events as JSON, in one pass           event_serializer.h
-//   Ostrel::Write*Message             the queued message text               message_writer.h
+//   Ostrel::MessageWriter             the queued message text               message_writer.h
+//   Ostrel::TextBuffer                a text in the memory handed out       text_buffer.h
 //   Ostrel::JsonWriter                JSON text, numbers                    json_writer.h
 //   Ostrel::AppendEscaped             JSON string escaping                  json_escape.h
+//   Ostrel::SkipPlain, ScanUtf8       bytes kept as they are, UTF-8         plain_ascii.h, utf8.h
 //   Ostrel::Clock::                   the time source                       clock.h
 //   Ostrel::Constants::               values fixed at build time            constants.h
 #pragma once

@@ -34,7 +34,9 @@ void ServicesClient::SetClientId(std::string clientId) {
 
 void ServicesClient::SetAttribution(std::string text) {
   if (text != attribution) {
-    recorder.Append(AnalyticsEvent("init_attribution_pc").AddAttribute("params", text));
+    AnalyticsEvent event("init_attribution_pc");
+    event.AddAttribute("params", text);
+    recorder.Append(std::move(event));
     Flush();
   }
   attribution = std::move(text);
