@@ -70,29 +70,9 @@ constexpr EscapeTable kEscapeTwiceTable = MakeTable(JsonDepth::kTwice);
 
 constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
 
-// True when every byte of `text` is plain ASCII, copied unchanged: eight at a
-// time, the last eight overlapping the ones before.
-bool AllPlain(std::string_view text) {
-  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-  const auto* const end = p + text.size();
-  if (text.size() < 8) return SkipPlain(p, end) == end;
-  std::uint64_t word;
-  for (; end - p > 8; p += 8) {
-    std::memcpy(&word, p, sizeof word);
-    if (NeedsWork(word)) return false;
-  }
-  std::memcpy(&word, end - 8, sizeof word);
-  return !NeedsWork(word);
-}
-
 }  // namespace
 
-// Texts mostly need no escaping: those are copied in one piece.
-void AppendEscaped(TextBuffer& out, std::string_view text, JsonDepth depth) {
-  if (AllPlain(text)) {
-    out.Append(text);
-    return;
-  }
+void AppendEscapedSlowly(TextBuffer& out, std::string_view text, JsonDepth depth) {
   const EscapeTable& table = depth == JsonDepth::kOnce ? kEscapeOnceTable : kEscapeTwiceTable;
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   const auto* const end = p + text.size();

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 
 namespace Ostrel {
 
@@ -42,6 +43,21 @@ inline const unsigned char* SkipPlain(const unsigned char* p, const unsigned cha
   }
   while (p != end && kPlainTable.plain[*p]) ++p;
   return p;
+}
+
+// True when every byte of `text` is plain ASCII, copied unchanged: eight at a
+// time, the last eight overlapping the ones before.
+inline bool AllPlain(std::string_view text) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const auto* const end = p + text.size();
+  if (text.size() < 8) return SkipPlain(p, end) == end;
+  std::uint64_t word;
+  for (; end - p > 8; p += 8) {
+    std::memcpy(&word, p, sizeof word);
+    if (NeedsWork(word)) return false;
+  }
+  std::memcpy(&word, end - 8, sizeof word);
+  return !NeedsWork(word);
 }
 
 }  // namespace Ostrel

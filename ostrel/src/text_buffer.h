@@ -5,10 +5,37 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 
 namespace Ostrel {
+
+// memcpy, done here for the short texts most appends are: up to 16 bytes as
+// two copies that overlap in the middle, within the bytes given.
+inline void CopyBytes(char* to, const char* from, std::size_t size) {
+  if (size > 16) {
+    std::memcpy(to, from, size);
+  } else if (size >= 8) {
+    std::uint64_t head;
+    std::uint64_t tail;
+    std::memcpy(&head, from, 8);
+    std::memcpy(&tail, from + size - 8, 8);
+    std::memcpy(to, &head, 8);
+    std::memcpy(to + size - 8, &tail, 8);
+  } else if (size >= 4) {
+    std::uint32_t head;
+    std::uint32_t tail;
+    std::memcpy(&head, from, 4);
+    std::memcpy(&tail, from + size - 4, 4);
+    std::memcpy(to, &head, 4);
+    std::memcpy(to + size - 4, &tail, 4);
+  } else if (size > 0) {
+    to[0] = from[0];
+    to[size / 2] = from[size / 2];
+    to[size - 1] = from[size - 1];
+  }
+}
 
 class TextBuffer {
  public:
@@ -25,9 +52,8 @@ class TextBuffer {
   void Reserve(std::size_t size);
 
   void Append(std::string_view text) {
-    if (text.empty()) return;
     if (text.size() > capacity - size) Grow(text.size());
-    std::memcpy(data + size, text.data(), text.size());
+    CopyBytes(data + size, text.data(), text.size());
     size += text.size();
   }
 
