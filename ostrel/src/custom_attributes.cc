@@ -160,7 +160,7 @@ bool Reader::ReadString(std::string& out) {
     const char* run = p;
     p = reinterpret_cast<const char*>(SkipPlain(reinterpret_cast<const unsigned char*>(p),
                                                 reinterpret_cast<const unsigned char*>(end)));
-    out.append(run, p);
+    out.append(run, static_cast<std::size_t>(p - run));
     if (p == end) return false;
     const auto byte = static_cast<unsigned char>(*p);
     if (byte == '"') {
