@@ -261,7 +261,8 @@ void PrintTable(const std::vector<Row*>& rows, double overhead, int argc, char**
           .c_str(),
       command.c_str());
   std::printf(
-      "Each call timed alone (steady_clock; the %.0f ns of reading it twice taken off).\n\n",
+      "Each call timed alone (steady_clock; the %.0f ns of reading it twice taken off, so "
+      "figures below about 10 ns are at the clock's resolution).\n\n",
       overhead);
   std::printf(
       "| Call | Situation | p50 ns | p99 ns | Allocations per call | Floor: p50 / p99 ns |\n");
