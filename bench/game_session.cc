@@ -12,37 +12,40 @@ namespace {
 namespace Constants = Ostrel::Constants;
 namespace GameEvents = Ostrel::GameEvents;
 
-constexpr const char* userId = "player-4f1c2a9e7b3d55";
-constexpr const char* clientId = "client-9a8b7c6d5e4f3a";
-constexpr const char* appId = "com.example.skyforge";
-constexpr const char* packageName = "ExampleStudio.Skyforge";
-constexpr const char* title = "Skyforge: Rising Tides";
-constexpr const char* versionName = "1.24.3-release.1";
-constexpr const char* versionCode = "1024030001";
-constexpr const char* platformName = "Windows";
-constexpr const char* platformVersion = "10.0.19045.3693";
-constexpr const char* locale = "en-US";
+constexpr const char* kUserId = "player-4f1c2a9e7b3d55";
+constexpr const char* kClientId = "client-9a8b7c6d5e4f3a";
+constexpr const char* kAppId = "com.example.skyforge";
+constexpr const char* kPackageName = "ExampleStudio.Skyforge";
+constexpr const char* kTitle = "Skyforge: Rising Tides";
+constexpr const char* kVersionName = "1.24.3-release.1";
+constexpr const char* kVersionCode = "1024030001";
+constexpr const char* kPlatformName = "Windows";
+constexpr const char* kPlatformVersion = "10.0.19045.3693";
+constexpr const char* kLocale = "en-US";
 
-constexpr double price = 4.99;
-constexpr const char* currency = "EUR";
-constexpr const char* sku = "gems.pack.large.2024";
-constexpr const char* purchaseName = "Large Gem Pack Bonus";
-constexpr const char* customName = "match_finished";
-constexpr const char* customAttributes =
+constexpr double kPrice = 4.99;
+constexpr const char* kCurrency = "EUR";
+constexpr const char* kSku = "gems.pack.large.2024";
+constexpr const char* kPurchaseName = "Large Gem Pack Bonus";
+constexpr const char* kCustomName = "match_finished";
+constexpr const char* kCustomAttributes =
     R"({"map":"frozen-harbor-night","mode":"ranked-arena-solo","score":1520})";
 
 }  // namespace
 
-ExportsPlayer::ExportsPlayer() {
-  Tavi_Init(projectId);
-  Tavi_SetUser(userId);
-  Tavi_SetClient(clientId);
-  Tavi_SetAppData(appId, packageName, title, versionName, versionCode);
-  Tavi_SetPlatform(platformName, platformVersion);
-  Tavi_SetDeviceLocale(locale);
+void ExportsPlayer::StartSession(bool flushStart) {
+  Tavi_Init(kProjectId);
+  Tavi_SetUser(kUserId);
+  Tavi_SetClient(kClientId);
+  Tavi_SetAppData(kAppId, kPackageName, kTitle, kVersionName, kVersionCode);
+  Tavi_SetPlatform(kPlatformName, kPlatformVersion);
+  Tavi_SetDeviceLocale(kLocale);
+  if (!flushStart) return;
   Tavi_Update();  // the first check always passes: flushes "session.start"
   TakeMessages();
 }
+
+ExportsPlayer::ExportsPlayer() { StartSession(true); }
 
 ExportsPlayer::~ExportsPlayer() {
   Tavi_Destroy();
@@ -55,9 +58,9 @@ void ExportsPlayer::FinishLoading() { Tavi_EventFinishLoading(); }
 void ExportsPlayer::TutorialStart() { Tavi_EventTutorialStart(); }
 void ExportsPlayer::TutorialFinish() { Tavi_EventTutorialFinish(); }
 void ExportsPlayer::Purchase() {
-  Tavi_EventPurchase(nullptr, nullptr, price, currency, sku, 1, 1, purchaseName, 0);
+  Tavi_EventPurchase(nullptr, nullptr, kPrice, kCurrency, kSku, 1, 1, kPurchaseName, 0);
 }
-void ExportsPlayer::Custom() { Tavi_CustomEvent(customName, customAttributes); }
+void ExportsPlayer::Custom() { Tavi_CustomEvent(kCustomName, kCustomAttributes); }
 
 std::size_t ExportsPlayer::TakeMessages() {
   std::size_t bytes = 0;
@@ -70,12 +73,12 @@ std::size_t ExportsPlayer::TakeMessages() {
 }
 
 CorePlayer::CorePlayer(TaviServices::HttpClient* client)
-    : services(std::make_unique<ServicesClient>(projectId)) {
-  services->SetUserId(userId);
-  services->SetClientId(clientId);
-  services->SetAppData(appId, packageName, title, versionName, versionCode);
-  services->SetPlatform(platformName, platformVersion);
-  services->SetDeviceLocale(locale);
+    : services(std::make_unique<ServicesClient>(kProjectId)) {
+  services->SetUserId(kUserId);
+  services->SetClientId(kClientId);
+  services->SetAppData(kAppId, kPackageName, kTitle, kVersionName, kVersionCode);
+  services->SetPlatform(kPlatformName, kPlatformVersion);
+  services->SetDeviceLocale(kLocale);
   services->SetHttpClient(client);
   services->Flush();  // "session.start" leaves the buffer
 }
@@ -86,14 +89,14 @@ void CorePlayer::FinishLoading() { GameEvents::RecordFinishLoading(*services); }
 void CorePlayer::TutorialStart() { GameEvents::RecordTutorialStart(*services); }
 void CorePlayer::TutorialFinish() { GameEvents::RecordTutorialFinish(*services); }
 void CorePlayer::Purchase() {
-  GameEvents::RecordPurchase(*services, price, currency, sku, 1, 1, purchaseName, 0);
+  GameEvents::RecordPurchase(*services, kPrice, kCurrency, kSku, 1, 1, kPurchaseName, 0);
 }
-void CorePlayer::Custom() { GameEvents::RecordCustom(*services, customName, customAttributes); }
+void CorePlayer::Custom() { GameEvents::RecordCustom(*services, kCustomName, kCustomAttributes); }
 
 BufferedFlush::BufferedFlush()
     : player(nullptr),
-      url(std::string(Constants::baseUrl) + "/v1/win/batch?project=" + projectId),
-      headers{std::string("X-Api-Key: ") + Constants::apiKey, Constants::contentTypeHeader} {
+      url(std::string(Constants::baseUrl) + "/v1/win/batch?project=" + kProjectId),
+      headers{std::string("X-Api-Key: ") + Constants::kApiKey, Constants::kContentTypeHeader} {
   PlayThirtyEvents(player);
 }
 

@@ -14,8 +14,8 @@
 
 namespace GameSession {
 
-inline constexpr const char* projectId = "project-7c1e9d3b2a4f";
-inline constexpr int eventsPerFlush = 30;
+inline constexpr const char* kProjectId = "project-7c1e9d3b2a4f";
+inline constexpr int kEventsPerFlush = 30;
 
 // Both players of the same session record the same events with the same
 // values, in this order: ten events, three times.
@@ -39,6 +39,10 @@ void PlayThirtyEvents(Player& player) {
 // and taken away, so that the buffer starts empty.
 class ExportsPlayer {
  public:
+  // Tavi_Init and the setters of the session; with `flushStart`, also the
+  // first Tavi_Update, whose request is taken away.
+  static void StartSession(bool flushStart);
+
   ExportsPlayer();
   ~ExportsPlayer();
   void LevelUp(int level);
@@ -50,7 +54,7 @@ class ExportsPlayer {
   void Custom();
   // Takes every queued message through the C interface and releases it;
   // returns the bytes taken.
-  std::size_t TakeMessages();
+  static std::size_t TakeMessages();
 };
 
 // On the library's classes, with any HTTP client.

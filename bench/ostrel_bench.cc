@@ -7,6 +7,8 @@
 //   cmake --build build/bench --target ostrel_bench
 //   build/bench/bench/ostrel_bench --benchmark_repetitions=5
 #include <chrono>
+#include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <string>
 #include <vector>
@@ -22,20 +24,20 @@
 
 namespace {
 
-using GameSession::eventsPerFlush;
+using GameSession::kEventsPerFlush;
 
 // Tavi_Event_LevelUp while no flush is due: 29 events are timed, the 30th
 // (which flushes) and taking its message are not. Time is per event,
 // wall-clock (a thread CPU clock costs a system call, more than the events).
 void BM_RecordLevelUp(benchmark::State& state) {
   GameSession::ExportsPlayer player;
-  constexpr int timed = eventsPerFlush - 1;
-  while (state.KeepRunningBatch(timed)) {
+  constexpr int kTimed = kEventsPerFlush - 1;
+  while (state.KeepRunningBatch(kTimed)) {
     const auto start = std::chrono::steady_clock::now();
-    for (int level = 0; level < timed; ++level) Tavi_Event_LevelUp(level);
+    for (int level = 0; level < kTimed; ++level) Tavi_Event_LevelUp(level);
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     state.SetIterationTime(elapsed.count());
-    Tavi_Event_LevelUp(timed);
+    Tavi_Event_LevelUp(kTimed);
     player.TakeMessages();
   }
 }
@@ -46,7 +48,7 @@ BENCHMARK(BM_RecordLevelUp)->UseManualTime();
 void BM_CycleFastExports(benchmark::State& state) {
   GameSession::ExportsPlayer player;
   std::size_t bytes = 0;
-  while (state.KeepRunningBatch(eventsPerFlush)) {
+  while (state.KeepRunningBatch(kEventsPerFlush)) {
     GameSession::PlayThirtyEvents(player);
     bytes += player.TakeMessages();
   }
@@ -57,8 +59,9 @@ BENCHMARK(BM_CycleFastExports);
 // Takes every queued message as a C caller gets it; returns the bytes taken.
 std::size_t TakeAll(Zel::TaviServicesHttpClientCurl& queue) {
   std::size_t bytes = 0;
-  for (; queue.MessagesCount() > 0; queue.DropOldestMessage()) {
-    bytes += GameSession::TakeAsCText(*queue.OldestMessage());
+  while (char* message = queue.TakeOldestMessage()) {
+    bytes += std::strlen(message);
+    std::free(message);
   }
   return bytes;
 }
@@ -77,7 +80,7 @@ void CycleOnClasses(benchmark::State& state) {
   Client client;
   GameSession::CorePlayer player(&client);
   std::size_t bytes = 0;
-  while (state.KeepRunningBatch(eventsPerFlush)) {
+  while (state.KeepRunningBatch(kEventsPerFlush)) {
     GameSession::PlayThirtyEvents(player);
     bytes += TakeAll(client);
   }

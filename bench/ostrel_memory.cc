@@ -1,53 +1,35 @@
 // Heap bytes the library holds per buffered event and per queued message,
-// for the benchmark session's realistic context and events. Every operator
-// new and delete of this program is counted; a block is charged with its
-// usable size plus the 8-byte header glibc's malloc keeps in front of it.
+// for the benchmark session's realistic context and events: the growth of
+// the bytes glibc's malloc has handed out (mallinfo2), which counts every
+// allocation, the chunk headers included, whichever interface made it
+// (operator new, or the realloc the queued messages grow with).
 #include <malloc.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <new>
 
 #include "game_session.h"
 #include "request_queue.h"
 
 namespace {
 
-std::size_t heldBytes = 0;
-
-void* Allocate(std::size_t size) {
-  void* block = std::malloc(size != 0 ? size : 1);
-  if (block == nullptr) throw std::bad_alloc();
-  heldBytes += malloc_usable_size(block) + sizeof(std::size_t);
-  return block;
-}
-
-void Release(void* block) noexcept {
-  if (block == nullptr) return;
-  heldBytes -= malloc_usable_size(block) + sizeof(std::size_t);
-  std::free(block);
+std::size_t HeldBytes() {
+  const struct mallinfo2 info = mallinfo2();
+  return info.uordblks + info.hblkhd;
 }
 
 // Held bytes per call of `action`, over `count` calls.
 template <typename Action>
 double BytesPerCall(int count, Action action) {
-  const std::size_t before = heldBytes;
+  const std::size_t before = HeldBytes();
   for (int i = 0; i < count; ++i) action();
-  return static_cast<double>(heldBytes - before) / count;
+  return static_cast<double>(HeldBytes() - before) / count;
 }
 
 }  // namespace
 
-void* operator new(std::size_t size) { return Allocate(size); }
-void* operator new[](std::size_t size) { return Allocate(size); }
-void operator delete(void* block) noexcept { Release(block); }
-void operator delete[](void* block) noexcept { Release(block); }
-void operator delete(void* block, std::size_t) noexcept { Release(block); }
-void operator delete[](void* block, std::size_t) noexcept { Release(block); }
-
 int main() {
-  constexpr int events = 30000;  // buffered without an HTTP client: no flush
-  std::printf("Heap held per buffered event (%d events each):\n", events);
+  constexpr int kEvents = 30000;  // buffered without an HTTP client: no flush
+  std::printf("Heap held per buffered event (%d events each):\n", kEvents);
   const struct {
     const char* name;
     void (*record)(GameSession::CorePlayer&);
@@ -60,18 +42,18 @@ int main() {
   for (const auto& kind : kinds) {
     GameSession::CorePlayer player(nullptr);
     std::printf("  %-18s %7.1f bytes\n", kind.name,
-                BytesPerCall(events, [&] { kind.record(player); }));
+                BytesPerCall(kEvents, [&] { kind.record(player); }));
   }
   GameSession::CorePlayer player(nullptr);
   std::printf("  %-18s %7.1f bytes\n", "session mix",
-              BytesPerCall(events / 30, [&] { GameSession::PlayThirtyEvents(player); }) / 30);
+              BytesPerCall(kEvents / 30, [&] { GameSession::PlayThirtyEvents(player); }) / 30);
 
-  constexpr int messages = 1000;
+  constexpr int kMessages = 1000;
   GameSession::BufferedFlush flush;
   Zel::TaviServicesHttpClientCurl queue;
   const double perMessage =
-      BytesPerCall(messages, [&] { queue.SendEvents(flush.url, flush.headers, flush.Events()); });
-  std::printf("Heap held per queued message of 30 session events (%d messages):\n", messages);
-  std::printf("  %zu bytes of text, %.1f bytes held\n", queue.OldestMessage()->size(), perMessage);
+      BytesPerCall(kMessages, [&] { queue.SendEvents(flush.url, flush.headers, flush.Events()); });
+  std::printf("Heap held per queued message of 30 session events (%d messages):\n", kMessages);
+  std::printf("  %zu bytes of text, %.1f bytes held\n", queue.OldestMessage()->Size(), perMessage);
   return 0;
 }

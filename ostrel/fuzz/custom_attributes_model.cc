@@ -19,12 +19,12 @@ bool ByteOrderLess(const std::string& left, const std::string& right) {
 // be undefined in C++: the double's significand rounded to 24 bits (ties to
 // even), infinity once the result exceeds the largest float.
 double NarrowedToFloat(double value) {
-  constexpr double largest = std::numeric_limits<float>::max();
-  if (!std::isfinite(value) || std::fabs(value) <= largest) return static_cast<float>(value);
+  constexpr double kLargest = std::numeric_limits<float>::max();
+  if (!std::isfinite(value) || std::fabs(value) <= kLargest) return static_cast<float>(value);
   int exponent = 0;
   const double significand = std::frexp(value, &exponent);
   const double narrowed = std::ldexp(std::nearbyint(std::ldexp(significand, 24)), exponent - 24);
-  return std::fabs(narrowed) <= largest
+  return std::fabs(narrowed) <= kLargest
              ? narrowed
              : std::copysign(std::numeric_limits<double>::infinity(), value);
 }

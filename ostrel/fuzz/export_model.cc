@@ -13,8 +13,8 @@ namespace {
 
 // Time stamps are seconds times 1000, held to the range that cannot overflow.
 std::int64_t Milliseconds(std::int64_t seconds) {
-  constexpr std::int64_t limit = std::numeric_limits<std::int64_t>::max() / 1000;
-  return std::clamp(seconds, -limit, limit) * 1000;
+  constexpr std::int64_t kLimit = std::numeric_limits<std::int64_t>::max() / 1000;
+  return std::clamp(seconds, -kLimit, kLimit) * 1000;
 }
 
 // Compact, keys in byte order, invalid UTF-8 as U+FFFD, non-finite numbers
@@ -128,7 +128,7 @@ void ExportModel::Flush() {
   const json message{
       {"data", Written(body)},
       {"headers",
-       {std::string("X-Api-Key: ") + Constants::apiKey, "Content-Type: application/json"}},
+       {std::string("X-Api-Key: ") + Constants::kApiKey, "Content-Type: application/json"}},
       {"url", url}};
   queue.push_back(ExpectedMessage{Written(message)});
   session->buffer.clear();

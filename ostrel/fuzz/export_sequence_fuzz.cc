@@ -29,8 +29,8 @@ namespace {
 std::int64_t now = 0;
 std::int64_t Now() { return now; }
 
-constexpr std::int64_t maxSeconds = std::numeric_limits<std::int64_t>::max();
-constexpr std::int64_t minSeconds = std::numeric_limits<std::int64_t>::min();
+constexpr std::int64_t kMaxSeconds = std::numeric_limits<std::int64_t>::max();
+constexpr std::int64_t kMinSeconds = std::numeric_limits<std::int64_t>::min();
 
 const char* Pointer(const std::optional<std::string>& text) {
   return text ? text->c_str() : nullptr;
@@ -46,14 +46,14 @@ std::string Adopt(char* text) {
 }
 
 void MoveClock(FuzzedDataProvider& data) {
-  constexpr std::int64_t extremes[] = {minSeconds,
-                                       maxSeconds,
-                                       0,
-                                       -1,
-                                       1700000000,
-                                       maxSeconds / 1000,
-                                       maxSeconds / 1000 + 1,
-                                       -(maxSeconds / 1000) - 1};
+  constexpr std::int64_t kExtremes[] = {kMinSeconds,
+                                        kMaxSeconds,
+                                        0,
+                                        -1,
+                                        1700000000,
+                                        kMaxSeconds / 1000,
+                                        kMaxSeconds / 1000 + 1,
+                                        -(kMaxSeconds / 1000) - 1};
   std::int64_t step = 0;
   switch (data.ConsumeIntegralInRange(0, 4)) {
     case 0:
@@ -69,10 +69,10 @@ void MoveClock(FuzzedDataProvider& data) {
       now = data.ConsumeIntegral<std::int64_t>();
       return;
     default:
-      now = extremes[data.ConsumeIntegralInRange<std::size_t>(0, std::size(extremes) - 1)];
+      now = kExtremes[data.ConsumeIntegralInRange<std::size_t>(0, std::size(kExtremes) - 1)];
       return;
   }
-  if (__builtin_add_overflow(now, step, &now)) now = step > 0 ? maxSeconds : minSeconds;
+  if (__builtin_add_overflow(now, step, &now)) now = step > 0 ? kMaxSeconds : kMinSeconds;
 }
 
 void TakeMessage(ExportModel& model) {
@@ -135,20 +135,20 @@ void Custom(FuzzedDataProvider& data, ExportModel& model) {
 }
 
 void GameEvent(int which, ExportModel& model) {
-  constexpr void (*calls[])() = {Tavi_EventStartLoading, Tavi_EventFinishLoading,
-                                 Tavi_EventTutorialStart, Tavi_EventTutorialFinish};
-  constexpr const char* names[] = {"Start_loading", "Finish_loading", "Tutorial_start",
-                                   "Tutorial_finish"};
-  calls[which]();
-  model.RecordGameEvent({names[which], {}, 0, {}, {}}, now);
+  constexpr void (*kCalls[])() = {Tavi_EventStartLoading, Tavi_EventFinishLoading,
+                                  Tavi_EventTutorialStart, Tavi_EventTutorialFinish};
+  constexpr const char* kNames[] = {"Start_loading", "Finish_loading", "Tutorial_start",
+                                    "Tutorial_finish"};
+  kCalls[which]();
+  model.RecordGameEvent({kNames[which], {}, 0, {}, {}}, now);
 }
 
 // Set OSTREL_FUZZ_TRACE to see the calls an input makes (for findings).
-const bool trace = std::getenv("OSTREL_FUZZ_TRACE") != nullptr;
+const bool kTrace = std::getenv("OSTREL_FUZZ_TRACE") != nullptr;
 
 void OneCall(FuzzedDataProvider& data, ExportModel& model) {
   const int call = data.ConsumeIntegralInRange(0, 19);
-  if (trace)
+  if (kTrace)
     std::fprintf(stderr, "call %d at %lld s, %zu queued\n", call, static_cast<long long>(now),
                  model.Queue().size());
   switch (call) {

@@ -9,9 +9,9 @@ namespace {
 // Long texts are cut so that a finding stays readable: both start a little
 // before the first byte where they differ.
 std::string Shortened(const std::string& text, std::size_t from) {
-  constexpr std::size_t limit = 1500;
-  std::string shown = from > 0 ? "..." + text.substr(from, limit) : text.substr(0, limit);
-  if (text.size() > from + limit) shown += "... (" + std::to_string(text.size()) + " bytes)";
+  constexpr std::size_t kLimit = 1500;
+  std::string shown = from > 0 ? "..." + text.substr(from, kLimit) : text.substr(0, kLimit);
+  if (text.size() > from + kLimit) shown += "... (" + std::to_string(text.size()) + " bytes)";
   return shown;
 }
 

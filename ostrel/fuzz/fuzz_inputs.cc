@@ -11,7 +11,7 @@ namespace {
 // clang-format off
 // Locale shapes, URL-special characters, valid multi-byte UTF-8, then invalid
 // UTF-8 (stray, truncated, surrogate, above U+10FFFF, overlong), controls.
-constexpr const char* sampleTexts[] = {
+constexpr const char* kSampleTexts[] = {
     "", "p", "en-US", "de_DE", "en", "fr-CA", "a b&c=d#e?f", "user_id",
     "\xc3\xa9t\xc3\xa9", "\xe2\x82\xac", "\xf0\x9f\x8e\xae",
     "\xff", "\xe2\x82", "\xc3", "\xed\xa0\x80", "\xf4\x90\x80\x80", "\xc0\xaf", "\x80x",
@@ -19,7 +19,7 @@ constexpr const char* sampleTexts[] = {
 
 // Integers at the 32- and 64-bit edges and past them, fractions that
 // narrowing to float changes, overflows or flushes to zero.
-constexpr const char* sampleNumbers[] = {
+constexpr const char* kSampleNumbers[] = {
     "0", "-0", "-1", "4294967295", "4294967296", "4294967297", "-2147483648", "-2147483649",
     "9223372036854775807", "-9223372036854775808", "18446744073709551615",
     "18446744073709551616", "-9223372036854775809",
@@ -27,7 +27,7 @@ constexpr const char* sampleNumbers[] = {
     "1.5E+3", "2147483647.5", "1e2"};
 // clang-format on
 
-constexpr const char* sampleKeys[] = {"a", "b", "", "0", "user_id", "B", "\xc3\xa9", "a\\u0000b"};
+constexpr const char* kSampleKeys[] = {"a", "b", "", "0", "user_id", "B", "\xc3\xa9", "a\\u0000b"};
 
 template <std::size_t size>
 const char* Pick(FuzzedDataProvider& data, const char* const (&samples)[size]) {
@@ -68,7 +68,7 @@ std::string Number(FuzzedDataProvider& data) {
       return written;
     }
     default:
-      return Pick(data, sampleNumbers);
+      return Pick(data, kSampleNumbers);
   }
 }
 
@@ -90,8 +90,8 @@ std::string StringLiteral(FuzzedDataProvider& data) {
     }
   }
   if (data.ConsumeBool()) {
-    constexpr const char* escapes[] = {"\\u0000", "\\ud83c\\udfae", "\\u00e9", "\\ud800", "\\/"};
-    literal += Pick(data, escapes);
+    constexpr const char* kEscapes[] = {"\\u0000", "\\ud83c\\udfae", "\\u00e9", "\\ud800", "\\/"};
+    literal += Pick(data, kEscapes);
   }
   return literal + "\"";
 }
@@ -105,7 +105,7 @@ std::string Members(FuzzedDataProvider& data, int depth, bool object) {
   for (int i = 0; i < count; ++i) {
     if (i > 0) text += ',';
     if (object) {
-      text += data.ConsumeBool() ? "\"" + std::string(Pick(data, sampleKeys)) + "\""
+      text += data.ConsumeBool() ? "\"" + std::string(Pick(data, kSampleKeys)) + "\""
                                  : StringLiteral(data);
       text += ':';
     }
@@ -155,7 +155,7 @@ std::optional<std::string> Text(FuzzedDataProvider& data) {
     case 1:
     case 2:
     case 3:
-      return std::string(Pick(data, sampleTexts));
+      return std::string(Pick(data, kSampleTexts));
     case 4:
       return LongText(data);
     default:

@@ -44,18 +44,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   FuzzedChoices choices(data);
   EventGenerator generate(choices);
 
-  const Ostrel::SerializationContext context = generate.Context();
-  const std::deque<AnalyticsEvent> events = generate.Events();
   const std::string url = generate.Text();
   std::vector<std::string> headers;
   for (std::uint64_t n = choices.Below(4); n > 0; --n) headers.push_back(generate.Text());
 
-  const std::string body = Reference::SerializeBody(events, context);
-  RequireSame("event body", body, Ostrel::WriteEventsBody({events, context}));
+  // Flushes of one session through one queue, the context changing or not.
   Zel::TaviServicesHttpClientCurl queue;
-  queue.SendEvents(url, headers, {events, context});
-  RequireSame("event message", Reference::WriteRequestMessage(url, headers, body),
-              TakeMessage(queue));
+  Ostrel::SerializationContext context = generate.Context();
+  for (std::uint64_t flushes = 1 + choices.Below(3); flushes > 0; --flushes) {
+    const std::deque<AnalyticsEvent> events = generate.Events();
+    const std::string body = Reference::SerializeBody(events, context);
+    RequireSame("event body", body, Ostrel::WriteEventsBody({events, context}));
+    queue.SendEvents(url, headers, {events, context});
+    RequireSame("event message", Reference::WriteRequestMessage(url, headers, body),
+                TakeMessage(queue));
+    context = generate.NextContext(context);
+  }
 
   const std::string anyBody = generate.Text();
   RequireSame("message of any body", Reference::WriteRequestMessage(url, headers, anyBody),

@@ -5,6 +5,11 @@
 AnalyticsEvent::AnalyticsEvent(std::string name)
     : name(std::move(name)), timestamp(Ostrel::Clock::NowMilliseconds()) {}
 
+void AnalyticsEvent::Reserve(std::size_t attributeCount, std::size_t metricCount) {
+  attributes.reserve(attributeCount);
+  metrics.reserve(metricCount);
+}
+
 AnalyticsEvent& AnalyticsEvent::AddAttribute(std::string key, std::string value) {
   attributes.emplace_back(std::move(key), std::move(value));
   return *this;

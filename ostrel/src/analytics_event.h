@@ -2,6 +2,7 @@
 // recorded, a time stamp and ordered attributes (texts) and metrics (numbers).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -16,6 +17,10 @@ class AnalyticsEvent {
 
   // Stamped with the current time: whole seconds times 1000.
   explicit AnalyticsEvent(std::string name);
+
+  // Room for this many attributes and metrics in all, so that adding them
+  // allocates only their texts.
+  void Reserve(std::size_t attributeCount, std::size_t metricCount);
 
   AnalyticsEvent& AddAttribute(std::string key, std::string value);
   AnalyticsEvent& AddMetric(std::string key, double value);

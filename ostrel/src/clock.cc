@@ -22,8 +22,8 @@ std::int64_t NowSeconds() { return currentSource(); }
 
 // Saturates instead of overflowing for readings no real clock gives.
 std::int64_t NowMilliseconds() {
-  constexpr std::int64_t limit = std::numeric_limits<std::int64_t>::max() / 1000;
-  return std::clamp(NowSeconds(), -limit, limit) * 1000;
+  constexpr std::int64_t kLimit = std::numeric_limits<std::int64_t>::max() / 1000;
+  return std::clamp(NowSeconds(), -kLimit, kLimit) * 1000;
 }
 
 void SetSource(Source source) { currentSource = source != nullptr ? source : &SystemSeconds; }

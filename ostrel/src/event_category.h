@@ -13,7 +13,7 @@ class EventCategory {
   // The library's built-in game events: "a".
   static EventCategory Game() { return EventCategory("a"); }
   // Events the game names itself (Tavi_CustomEvent): "c".
-  static EventCategory Custom() { return EventCategory(customCode); }
+  static EventCategory Custom() { return EventCategory(kCustomCode); }
 
   // The empty code: events the session records itself ("session.start",
   // "session.stop", "init_attribution_pc").
@@ -31,9 +31,9 @@ class EventCategory {
   bool operator!=(const EventCategory& other) const { return code != other.code; }
 
  private:
-  static constexpr const char* customCode = "c";
+  static constexpr const char* kCustomCode = "c";
 
-  bool IsCustom() const { return code == customCode; }
+  bool IsCustom() const { return code == kCustomCode; }
 
   std::string code;
 };

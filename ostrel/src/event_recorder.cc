@@ -13,9 +13,11 @@ EventRecorder::EventRecorder(std::string projectId)
       recordPath(Constants::recordPath),
       batchPath(Constants::batchPath),
       projectKey(Constants::projectKey),
-      apiKeyHeader(std::string("X-Api-Key: ") + Constants::apiKey) {}
+      apiKeyHeader(std::string("X-Api-Key: ") + Constants::kApiKey),
+      recordUrl(UploadUrl(recordPath)),
+      batchUrl(UploadUrl(batchPath)) {}
 
-void EventRecorder::Append(AnalyticsEvent event) { buffer.push_back(std::move(event)); }
+void EventRecorder::Append(AnalyticsEvent&& event) { buffer.push_back(std::move(event)); }
 
 bool EventRecorder::FlushDue() const {
   return buffer.size() >= Constants::flushEventsThresholdAmount;
@@ -24,15 +26,14 @@ bool EventRecorder::FlushDue() const {
 bool EventRecorder::Flush(TaviServices::HttpClient& httpClient,
                           const Ostrel::SerializationContext& context) {
   if (buffer.empty()) return false;
-  std::string url = UploadUrl(buffer.size());
-  std::vector<std::string> headers{apiKeyHeader, Constants::contentTypeHeader};
+  std::string url = buffer.size() < 2 ? recordUrl : batchUrl;
+  std::vector<std::string> headers{apiKeyHeader, Constants::kContentTypeHeader};
   if (!httpClient.SendEvents(std::move(url), std::move(headers), {buffer, context})) return false;
   buffer.clear();
   return true;
 }
 
 // The project value goes in unchanged, without percent-encoding.
-std::string EventRecorder::UploadUrl(std::size_t eventCount) const {
-  const std::string& path = eventCount < 2 ? recordPath : batchPath;
+std::string EventRecorder::UploadUrl(const std::string& path) const {
   return baseUrl + "/" + apiVersion + "/" + path + "?" + projectKey + "=" + projectId;
 }

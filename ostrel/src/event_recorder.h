@@ -24,7 +24,7 @@ class EventRecorder {
   explicit EventRecorder(std::string projectId);
 
   // Buffers the event as it is, at the back.
-  void Append(AnalyticsEvent event);
+  void Append(AnalyticsEvent&& event);
 
   // True once 30 or more events are buffered.
   bool FlushDue() const;
@@ -37,7 +37,7 @@ class EventRecorder {
   const std::deque<AnalyticsEvent>& Buffer() const { return buffer; }
 
  private:
-  std::string UploadUrl(std::size_t eventCount) const;
+  std::string UploadUrl(const std::string& path) const;
 
   std::string projectId;
   std::string baseUrl;
@@ -46,5 +46,7 @@ class EventRecorder {
   std::string batchPath;
   std::string projectKey;
   std::string apiKeyHeader;
+  std::string recordUrl;  // the upload URLs, written once
+  std::string batchUrl;
   std::deque<AnalyticsEvent> buffer;
 };

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <optional>
 #include <string>
@@ -15,6 +16,7 @@
 #include "event_category.h"
 #include "json_writer.h"
 #include "serialization_context.h"
+#include "text_buffer.h"
 
 namespace Ostrel {
 
@@ -24,63 +26,80 @@ struct EventBatch {
   const SerializationContext& context;
 };
 
-// Writes the events of one flush. What every event of the flush shares (the
+// Writes the events of flushes. What every event of a flush shares (the
 // "application", "client" and "device" objects, the user id and the session
-// id) is written once, when the serializer is made.
+// id) is written once per context: again only when the context changed since
+// the last flush.
 class EventSerializer {
  public:
-  EventSerializer(const SerializationContext& context, JsonDepth depth);
+  explicit EventSerializer(JsonDepth depth) : depth(depth) {}
+
+  // The context of the events written from now on; given before the first.
+  void UseContext(const SerializationContext& context);
 
   // The upload body: one object for a single event, an array (oldest first)
   // for several.
-  void WriteBody(std::string& out, const std::deque<AnalyticsEvent>& events);
-
-  void WriteEvent(std::string& out, const AnalyticsEvent& event);
+  void WriteBody(TextBuffer& out, const std::deque<AnalyticsEvent>& events);
 
   // The body's size when no text needs escaping, give or take a few bytes
   // per number: enough to reserve the output once.
   std::size_t EstimateBodySize(const std::deque<AnalyticsEvent>& events) const;
 
  private:
-  // The fixed text between the variable values of an event, in order.
+  // The fixed text between the variable values of an event, in the order of
+  // the pieces buffer: neighbours that an event writes one after the other
+  // are one Text(first, last). Each piece ends with the punctuation that
+  // opens the value after it.
   enum Piece : std::size_t {
-    head,           // {"application":{...},"arrival_timestamp":
-    attributes,     // ,"attributes":{
-    userId,         // "user_id":"..."
-    shared,         // ,"client":{...},"device":{...},"event_timestamp":
-    eventType,      // ,"event_type":
-    metrics,        // ,"event_version":"1.0","metrics":
-    session,        // ,"session":{"session_id":"...","start_timestamp":
-    stopTimestamp,  // ,"stop_timestamp":
-    pieceCount
+    kHead,                 // {"application":{...},"arrival_timestamp":
+    kAttributes,           // ,"attributes":{
+    kUserId,               // "user_id":"..."
+    kShared,               // },"client":{...},"device":{...},"event_timestamp":
+    kMetricsNullSession,   // ","event_version":"1.0","metrics":null,"session":{"session_id":
+                           // "...","start_timestamp":
+    kMetricsOpen,          // ","event_version":"1.0","metrics":{
+    kMetricsCloseSession,  // },"session":{"session_id":"...","start_timestamp":
+    kStopTimestamp,        // ,"stop_timestamp":
+    kEnd,                  // }}
+    kKeyEnd,               // ":
+    kStringKeyEnd,         // ":"
+    kQuote,                // "
+    kPieceCount
   };
 
-  // A prefix of the event's category, and that text as written at the
-  // serializer's depth.
-  struct Prefix {
-    std::string text;
-    std::string written;
+  // The texts a category puts before an event's type and keys, as written at
+  // the serializer's depth: the type with its key, the keys with their
+  // opening quotation mark.
+  struct Prefixes {
+    std::optional<EventCategory> category;  // unset until the texts are written
+    std::string attributeKey;               // as the category gives it, to place "user_id"
+    TextBuffer type;                        // ,"event_type":"<prefix>
+    TextBuffer attributeKeyOpen;
+    TextBuffer metricKeyOpen;
   };
+  static constexpr std::size_t kCachedCategories = 4;
 
   void WritePieces(const SerializationContext& context);
-  void EndPiece(Piece piece) { pieceEnd[piece] = pieces.size(); }
-  std::string_view Text(Piece piece) const;
-  void SetPrefix(Prefix& prefix, std::string text);
-  void UsePrefixesOf(const EventCategory& category);
-  void WriteAttributes(JsonWriter& json, const AnalyticsEvent& event);
-  void WriteMetrics(JsonWriter& json, const AnalyticsEvent& event);
-  void WriteKey(JsonWriter& json, const Prefix& prefix, std::string_view key);
+  void EndPiece(Piece piece) { pieceEnd[piece] = pieces.Size(); }
+  std::string_view Text(Piece first, Piece last) const;
+  std::string_view Text(Piece piece) const { return Text(piece, piece); }
+  const Prefixes& PrefixesOf(const EventCategory& category);
+  std::string_view TimestampText(std::int64_t timestamp);
+  void WriteEvent(JsonWriter& json, const AnalyticsEvent& event);
+  void WriteAttributes(JsonWriter& json, const AnalyticsEvent& event, const Prefixes& prefixes);
+  void WriteMetrics(JsonWriter& json, const AnalyticsEvent& event, const Prefixes& prefixes);
 
   JsonDepth depth;
-  std::string pieces;
-  std::array<std::size_t, pieceCount> pieceEnd{};
-  // Reused from event to event: the prefixes, written again only when the
-  // category changes (consecutive events mostly share it), and the order in
-  // which keys are written.
-  std::optional<EventCategory> prefixCategory;
-  Prefix typePrefix;
-  Prefix attributePrefix;
-  Prefix metricPrefix;
+  std::optional<SerializationContext> piecesContext;
+  TextBuffer pieces;
+  std::array<std::size_t, kPieceCount> pieceEnd{};
+  // Reused from event to event: the prefixes of the categories met last
+  // (a session mostly has two or three), the last time stamp's digits (events
+  // mostly share the second), and the order in which keys are written.
+  std::vector<Prefixes> prefixCache;
+  std::size_t nextEvicted = 0;
+  std::int64_t timestamp = 0;
+  JsonInteger timestampText{0};
   std::vector<std::size_t> keyOrder;
 };
 

@@ -1,21 +1,18 @@
-// The nineteen exports: the only place C meets C++. Arguments are made safe
-// before the try block; nothing thrown inside ever leaves the library.
-#include <cstddef>
-#include <cstring>
-#include <string>
+// The nineteen exports: the only place C meets C++. Each makes its arguments
+// safe first and then does its work inside the one guard, Guarded, so that
+// nothing thrown inside ever leaves the library.
+#include <string_view>
 
 #if defined(_WIN32)
 #define WIN32_LEAN_AND_MEAN
-#include <objbase.h>
 #include <windows.h>
-#else
-#include <cstdlib>
 #endif
 
 #include "constants.h"
 #include "game_events.h"
 #include "library.h"
 #include "ostrel.h"
+#include "text_buffer.h"
 
 namespace {
 
@@ -23,12 +20,8 @@ using Ostrel::Library;
 namespace Constants = Ostrel::Constants;
 namespace GameEvents = Ostrel::GameEvents;
 
-// The platform's side of the exports: where returned texts come from, and
-// what keeps the library loaded once it has state.
+// What keeps the library loaded once it has state.
 #if defined(_WIN32)
-// The .NET marshaller releases a returned string with CoTaskMemFree.
-void* AllocateText(std::size_t size) { return CoTaskMemAlloc(size); }
-
 // Pins ostrel.dll: FreeLibrary then leaves it loaded until the process ends.
 void KeepLoaded() {
   HMODULE self = nullptr;
@@ -36,9 +29,6 @@ void KeepLoaded() {
                      reinterpret_cast<LPCWSTR>(&KeepLoaded), &self);
 }
 #else
-// The .NET marshaller releases a returned string with free.
-void* AllocateText(std::size_t size) { return std::malloc(size); }
-
 // libostrel.so is linked with "-z nodelete": dlclose leaves it loaded.
 void KeepLoaded() {}
 #endif
@@ -59,20 +49,34 @@ Library& State() {
 const char* OrEmpty(const char* text) { return text != nullptr ? text : ""; }
 
 // A new array the caller owns and releases as ostrel.h says.
-char* NewText(const std::string& text) {
-  auto* copy = static_cast<char*>(AllocateText(text.size() + 1));
-  if (copy != nullptr) std::memcpy(copy, text.c_str(), text.size() + 1);
-  return copy;
+char* NewText(std::string_view text) { return Ostrel::TextBuffer(text).Release(); }
+
+// The one guard of the C boundary: nothing thrown inside `action` leaves the
+// library. A call that throws has no effect beyond what already happened and
+// returns `fallback`.
+template <typename Result, typename Action>
+Result Guarded(Result fallback, Action action) noexcept {
+  try {
+    return action();
+  } catch (...) {
+    return fallback;
+  }
+}
+
+template <typename Action>
+void Guarded(Action action) noexcept {
+  try {
+    action();
+  } catch (...) {
+  }
 }
 
 // Runs `action` on the services client when the library is initialised.
 template <typename Action>
 void WithServices(Action action) noexcept {
-  try {
+  Guarded([&] {
     if (ServicesClient* services = State().Services()) action(*services);
-  } catch (...) {
-    // The call has no effect beyond what already happened.
-  }
+  });
 }
 
 }  // namespace
@@ -81,46 +85,33 @@ extern "C" {
 
 OSTREL_API void Tavi_Init(const char* projectId) {
   const char* id = OrEmpty(projectId);
-  try {
-    State().Init(id);
-  } catch (...) {
-  }
+  Guarded([&] { State().Init(id); });
 }
 
 OSTREL_API void Tavi_Update(void) {
-  try {
-    State().Update();
-  } catch (...) {
-  }
+  Guarded([] { State().Update(); });
 }
 
 OSTREL_API char* Tavi_Get_Version(void) {
-  try {
-    return NewText(Constants::version);
-  } catch (...) {
-    return nullptr;
-  }
+  return Guarded<char*>(nullptr, [] { return NewText(Constants::kVersion); });
 }
 
 OSTREL_API void Tavi_Destroy(void) {
-  try {
-    State().Destroy();
-  } catch (...) {
-  }
+  Guarded([] { State().Destroy(); });
 }
 
-OSTREL_API int32_t Tavi_MessagesCount(void) { return State().MessagesCount(); }
+// The first call may create the library's state.
+OSTREL_API int32_t Tavi_MessagesCount(void) {
+  return Guarded<int32_t>(0, [] { return State().MessagesCount(); });
+}
 
-// The message leaves the queue only once its copy exists.
+// The message is handed over as it is: it was written in the memory the
+// caller releases it to.
 OSTREL_API char* Tavi_Zel_GetMessage(void) {
-  try {
-    const std::string* oldest = State().OldestMessage();
-    char* text = NewText(oldest != nullptr ? *oldest : std::string());
-    if (text != nullptr && oldest != nullptr) State().DropOldestMessage();
-    return text;
-  } catch (...) {
-    return nullptr;
-  }
+  return Guarded<char*>(nullptr, [] {
+    if (State().OldestMessage() == nullptr) return NewText("");
+    return State().TakeOldestMessage();
+  });
 }
 
 OSTREL_API void Tavi_SetUser(const char* userId) {

@@ -1,10 +1,11 @@
 #include "game_events.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
-#include <nlohmann/json.hpp>
-
+#include "custom_attributes.h"
 #include "event_category.h"
 #include "services_client.h"
 
@@ -30,32 +31,32 @@ double LowBitsSigned(std::int64_t value) {
 // largest float a value rounds to that float up to the halfway point to
 // 2^128, and to infinity from there on. NaN stays NaN.
 double NarrowToFloat(double value) {
-  constexpr double largest = std::numeric_limits<float>::max();
-  constexpr double overflow = 0x1.ffffffp+127;  // halfway from `largest` to 2^128
+  constexpr double kLargest = std::numeric_limits<float>::max();
+  constexpr double kOverflow = 0x1.ffffffp+127;  // halfway from `kLargest` to 2^128
   const double magnitude = std::fabs(value);
-  if (magnitude <= largest) return static_cast<float>(value);
+  if (magnitude <= kLargest) return static_cast<float>(value);
   if (std::isnan(value)) return value;
-  return std::copysign(magnitude < overflow ? largest : std::numeric_limits<double>::infinity(),
+  return std::copysign(magnitude < kOverflow ? kLargest : std::numeric_limits<double>::infinity(),
                        value);
 }
 
-// Integers keep their low 32 bits, read with the signedness the parser gave
-// them (negative ones are stored signed); fractions pass through float.
-void AddValue(AnalyticsEvent& event, const std::string& key, const nlohmann::json& value) {
-  switch (value.type()) {
-    case nlohmann::json::value_t::string:
-      event.AddAttribute(key, value.get_ref<const std::string&>());
+// Integers keep their low 32 bits, read with the signedness the text gave
+// them (negative ones are signed); fractions pass through float.
+void AddValue(AnalyticsEvent& event, CustomValue& value) {
+  switch (value.kind) {
+    case CustomValue::Kind::kText:
+      event.AddAttribute(std::move(value.key), std::move(value.text));
       break;
-    case nlohmann::json::value_t::number_integer:
-      event.AddMetric(key, LowBitsSigned(value.get<std::int64_t>()));
+    case CustomValue::Kind::kSigned:
+      event.AddMetric(std::move(value.key), LowBitsSigned(value.signedInteger));
       break;
-    case nlohmann::json::value_t::number_unsigned:
-      event.AddMetric(key, static_cast<std::uint32_t>(value.get<std::uint64_t>()));
+    case CustomValue::Kind::kUnsigned:
+      event.AddMetric(std::move(value.key), static_cast<std::uint32_t>(value.unsignedInteger));
       break;
-    case nlohmann::json::value_t::number_float:
-      event.AddMetric(key, NarrowToFloat(value.get<double>()));
+    case CustomValue::Kind::kFraction:
+      event.AddMetric(std::move(value.key), NarrowToFloat(value.fraction));
       break;
-    default:
+    case CustomValue::Kind::kOther:
       break;  // booleans, null, objects and arrays carry nothing
   }
 }
@@ -90,6 +91,7 @@ void RecordPurchase(ServicesClient& services, double price, std::string currency
                     std::int32_t amount, std::int32_t validated, std::string name,
                     std::int32_t sandbox) {
   AnalyticsEvent event("Purchase");
+  event.Reserve(3, 4);
   event.AddMetric("price", price)
       .AddAttribute("currency", std::move(currency))
       .AddAttribute("sku", std::move(sku))
@@ -100,13 +102,16 @@ void RecordPurchase(ServicesClient& services, double price, std::string currency
   RecordGameEvent(services, std::move(event));
 }
 
-bool RecordCustom(ServicesClient& services, std::string name, const std::string& attributesJson) {
-  const nlohmann::json attributes = nlohmann::json::parse(attributesJson, nullptr, false, false);
-  if (attributes.is_discarded()) return false;
+bool RecordCustom(ServicesClient& services, std::string name, std::string_view attributesJson) {
+  std::vector<CustomValue> values;
+  values.reserve(8);
+  if (!ReadCustomAttributes(attributesJson, values)) return false;
+  const auto texts = static_cast<std::size_t>(std::count_if(
+      values.begin(), values.end(),
+      [](const CustomValue& value) { return value.kind == CustomValue::Kind::kText; }));
   AnalyticsEvent event(std::move(name));
-  // Objects yield their members in key order, arrays "0", "1", ..., and a
-  // lone value one pair with the empty key.
-  for (const auto& item : attributes.items()) AddValue(event, item.key(), item.value());
+  event.Reserve(texts, values.size() - texts);
+  for (CustomValue& value : values) AddValue(event, value);
   services.RecordEvent(std::move(event), EventCategory::Custom());
   return true;
 }

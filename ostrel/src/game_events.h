@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 class ServicesClient;
 
@@ -23,6 +24,6 @@ void RecordPurchase(ServicesClient& services, double price, std::string currency
 // Strings of the attributes JSON become attributes, numbers metrics (integers
 // by their low 32 bits, fractions narrowed to single precision); other values
 // are skipped. Returns false, recording nothing, when the text is not JSON.
-bool RecordCustom(ServicesClient& services, std::string name, const std::string& attributesJson);
+bool RecordCustom(ServicesClient& services, std::string name, std::string_view attributesJson);
 
 }  // namespace Ostrel::GameEvents

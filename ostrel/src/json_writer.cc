@@ -13,24 +13,33 @@ JsonInteger::JsonInteger(std::int64_t value)
 
 // Fixed JSON text placed inside a string is escaped once.
 void JsonWriter::Fixed(std::string_view json) {
-  if (depth == JsonDepth::once) {
+  if (depth == JsonDepth::kOnce) {
     Raw(json);
   } else {
-    AppendEscaped(out, json, JsonDepth::once);
+    AppendEscaped(out, json, JsonDepth::kOnce);
   }
 }
 
 // nlohmann's own conversion (Grisu2 with its ".0" and exponent rules), so
 // that every metric keeps the exact text the collection service has always
-// received.
+// received. A whole number below 10^15 comes out of it as its digits and
+// ".0" (the shortest digits of such a number are its own), which is written
+// here without the conversion; zero keeps its sign ("-0.0").
 void JsonWriter::Number(double value) {
   if (!std::isfinite(value)) {
-    out.append("null", 4);
+    Raw("null");
     return;
   }
   char digits[64];
+  if (value != 0 && std::fabs(value) < 1e15 && value == std::trunc(value)) {
+    char* end = std::to_chars(digits, digits + sizeof digits, static_cast<std::int64_t>(value)).ptr;
+    *end++ = '.';
+    *end++ = '0';
+    Raw({digits, static_cast<std::size_t>(end - digits)});
+    return;
+  }
   const char* end = nlohmann::detail::to_chars(digits, digits + sizeof digits, value);
-  out.append(digits, static_cast<std::size_t>(end - digits));
+  Raw({digits, static_cast<std::size_t>(end - digits)});
 }
 
 }  // namespace Ostrel

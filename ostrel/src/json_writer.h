@@ -1,21 +1,22 @@
 // Every JSON text the library produces is written here, straight into a
-// string without building a document, in the one format the collection
+// text buffer without building a document, in the one format the collection
 // service reads: compact, object keys in byte order (the writer's callers
 // write them so), UTF-8 copied unchanged, ill-formed UTF-8 written as U+FFFD
 // so that one bad text can never block an upload, and numbers as nlohmann
 // json writes them.
 //
-// At JsonDepth::twice the text comes out escaped once more, ready to stand
+// At JsonDepth::kTwice the text comes out escaped once more, ready to stand
 // inside a JSON string: the events of a request message are written once,
-// already as the content of its "data" string.
+// already as the content of its "data" string. Writers of both depths may
+// write into the same buffer one after the other.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 #include <string_view>
 
 #include "json_escape.h"
+#include "text_buffer.h"
 
 namespace Ostrel {
 
@@ -32,12 +33,12 @@ class JsonInteger {
 
 class JsonWriter {
  public:
-  JsonWriter(std::string& out, JsonDepth depth) : out(out), depth(depth) {}
+  JsonWriter(TextBuffer& out, JsonDepth depth) : out(out), depth(depth) {}
 
   // Text that is already in the writer's depth: punctuation, or pieces this
   // writer (or one of the same depth) wrote before.
-  void Raw(std::string_view text) { out.append(text); }
-  void Raw(char c) { out.push_back(c); }
+  void Raw(std::string_view text) { out.Append(text); }
+  void Raw(char c) { out.Append(c); }
 
   // A fixed piece of JSON text such as keys with their quotation marks,
   // escaped when the writer writes inside a string.
@@ -45,10 +46,10 @@ class JsonWriter {
 
   // The quotation mark around strings and keys.
   void Quote() {
-    if (depth == JsonDepth::once) {
-      out.push_back('"');
+    if (depth == JsonDepth::kOnce) {
+      out.Append('"');
     } else {
-      out.append("\\\"", 2);
+      out.Append("\\\"");
     }
   }
 
@@ -68,7 +69,7 @@ class JsonWriter {
   void Number(double value);
 
  private:
-  std::string& out;
+  TextBuffer& out;
   JsonDepth depth;
 };
 

@@ -29,8 +29,12 @@ void Library::Destroy() {
 
 std::int32_t Library::MessagesCount() const { return httpClient ? httpClient->MessagesCount() : 0; }
 
-const std::string* Library::OldestMessage() const {
+const TextBuffer* Library::OldestMessage() const {
   return httpClient ? httpClient->OldestMessage() : nullptr;
+}
+
+char* Library::TakeOldestMessage() {
+  return httpClient ? httpClient->TakeOldestMessage() : nullptr;
 }
 
 void Library::DropOldestMessage() {

@@ -1,6 +1,33 @@
 // The library's lifecycle: the three process-wide objects behind the exports,
 // their creation by Init and destruction by Destroy, the timed flush and the
 // request queue the game drains.
+//
+// Names and where they live. The design's names (global, TaviServices::,
+// Zel::) are kept as the design gives them; the library's own parts are in
+// Ostrel::.
+//
+//   Name                              Role                                  File
+//   Tavi_*                            the nineteen C exports                exports.cc
+//   Ostrel::Library                   the state behind the exports          library.h
+//   ServicesClient                    context and session; records events  services_client.h
+//   EventRecorder                     buffers events, flushes a request     event_recorder.h
+//   AnalyticsEvent                    one event in memory                   analytics_event.h
+//   TaviServices::HttpClient          where requests go (interface)         http_client.h
+//   TaviServices::UtilsClient         ids and key-value store (interface)   utils_client.h
+//   Zel::TaviServicesHttpClientCurl   the request queue; does no HTTP       request_queue.h
+//   Zel::TaviServicesUtilsClient      in-memory store, empty ids            utils_client.h
+//   Ostrel::GameEvents::              the built-in and custom events        game_events.h
+//   Ostrel::ReadCustomAttributes      a custom event's JSON, read           custom_attributes.h
+//   Ostrel::EventCategory             category code and key prefixes        event_category.h
+//   Ostrel::SerializationContext      who and where, read at flush time     serialization_context.h
+//   Ostrel::EventSerializer           events as JSON, in one pass           event_serializer.h
+//   Ostrel::MessageWriter             the queued message text               message_writer.h
+//   Ostrel::TextBuffer                a text in the memory handed out       text_buffer.h
+//   Ostrel::JsonWriter                JSON text, numbers                    json_writer.h
+//   Ostrel::AppendEscaped             JSON string escaping                  json_escape.h
+//   Ostrel::SkipPlain, ScanUtf8       bytes kept as they are, UTF-8         plain_ascii.h, utf8.h
+//   Ostrel::Clock::                   the time source                       clock.h
+//   Ostrel::Constants::               values fixed at build time            constants.h
 #pragma once
 
 #include <cstdint>
@@ -9,6 +36,7 @@
 
 #include "request_queue.h"
 #include "services_client.h"
+#include "text_buffer.h"
 #include "utils_client.h"
 
 namespace Ostrel {
@@ -32,8 +60,11 @@ class Library {
   // Null while uninitialised.
   ServicesClient* Services() { return servicesClient.get(); }
 
+  // The request queue, in any state.
   std::int32_t MessagesCount() const;
-  const std::string* OldestMessage() const;
+  const TextBuffer* OldestMessage() const;
+  // See Zel::TaviServicesHttpClientCurl::TakeOldestMessage.
+  char* TakeOldestMessage();
   void DropOldestMessage();
 
  private:

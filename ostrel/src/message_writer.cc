@@ -9,13 +9,13 @@ namespace {
 // The message around the content of its "data" string, which `writeData`
 // writes already escaped.
 template <typename WriteData>
-std::string WriteMessage(const std::string& url, const std::vector<std::string>& headers,
-                         std::size_t dataSize, WriteData writeData) {
+TextBuffer WriteMessage(const std::string& url, const std::vector<std::string>& headers,
+                        std::size_t dataSize, WriteData writeData) {
   std::size_t size = dataSize + url.size() + 32;
   for (const std::string& line : headers) size += line.size() + 3;
-  std::string out;
-  out.reserve(size);
-  JsonWriter json(out, JsonDepth::once);
+  TextBuffer out;
+  out.Reserve(size);
+  JsonWriter json(out, JsonDepth::kOnce);
   json.Raw(R"({"data":")");
   writeData(out);
   json.Raw(R"(","headers":[)");
@@ -26,30 +26,44 @@ std::string WriteMessage(const std::string& url, const std::vector<std::string>&
   json.Raw(R"(],"url":)");
   json.String(url);
   json.Raw('}');
+  out.ShrinkToFit();  // the message may wait in the queue for a while
   return out;
 }
 
 }  // namespace
 
+TextBuffer MessageWriter::RequestMessage(const std::string& url,
+                                         const std::vector<std::string>& headers,
+                                         const std::string& body) {
+  return WriteMessage(url, headers, body.size(),
+                      [&body](TextBuffer& out) { AppendEscaped(out, body, JsonDepth::kOnce); });
+}
+
+TextBuffer MessageWriter::EventsMessage(const std::string& url,
+                                        const std::vector<std::string>& headers,
+                                        const EventBatch& batch) {
+  serializer.UseContext(batch.context);
+  return WriteMessage(url, headers, serializer.EstimateBodySize(batch.events),
+                      [&](TextBuffer& out) { serializer.WriteBody(out, batch.events); });
+}
+
 std::string WriteRequestMessage(const std::string& url, const std::vector<std::string>& headers,
                                 const std::string& body) {
-  return WriteMessage(url, headers, body.size(),
-                      [&body](std::string& out) { AppendEscaped(out, body, JsonDepth::once); });
+  return std::string(MessageWriter().RequestMessage(url, headers, body).View());
 }
 
 std::string WriteEventsMessage(const std::string& url, const std::vector<std::string>& headers,
                                const EventBatch& batch) {
-  EventSerializer serializer(batch.context, JsonDepth::twice);
-  return WriteMessage(url, headers, serializer.EstimateBodySize(batch.events),
-                      [&](std::string& out) { serializer.WriteBody(out, batch.events); });
+  return std::string(MessageWriter().EventsMessage(url, headers, batch).View());
 }
 
 std::string WriteEventsBody(const EventBatch& batch) {
-  EventSerializer serializer(batch.context, JsonDepth::once);
-  std::string body;
-  body.reserve(serializer.EstimateBodySize(batch.events));
+  EventSerializer serializer(JsonDepth::kOnce);
+  serializer.UseContext(batch.context);
+  TextBuffer body;
+  body.Reserve(serializer.EstimateBodySize(batch.events));
   serializer.WriteBody(body, batch.events);
-  return body;
+  return std::string(body.View());
 }
 
 }  // namespace Ostrel

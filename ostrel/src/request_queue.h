@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "http_client.h"
+#include "message_writer.h"
+#include "text_buffer.h"
 
 namespace Zel {
 
@@ -23,13 +25,19 @@ class TaviServicesHttpClientCurl final : public TaviServices::HttpClient {
 
   std::int32_t MessagesCount() const;
 
-  // The oldest message (nullptr when none waits) and its removal: a caller
-  // copies the message out before it leaves the queue.
-  const std::string* OldestMessage() const;
+  // The oldest message; nullptr when none waits.
+  const Ostrel::TextBuffer* OldestMessage() const;
+
+  // Takes the oldest message out of the queue as a text the caller owns
+  // (TextBuffer::Release). Null when none waits, or when memory runs out,
+  // the message then staying queued.
+  char* TakeOldestMessage();
+
   void DropOldestMessage();
 
  private:
-  std::deque<std::string> messages;
+  Ostrel::MessageWriter writer;
+  std::deque<Ostrel::TextBuffer> messages;
 };
 
 }  // namespace Zel

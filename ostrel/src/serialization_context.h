@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <tuple>
 
 namespace Ostrel {
 
@@ -20,6 +21,15 @@ struct SerializationContext {
   std::string language;
   std::string country;
   std::string sessionId;
+
+  // Every field above: the serialiser writes the context again only when
+  // one of them changed.
+  auto Fields() const {
+    return std::tie(userId, clientId, platformName, platformVersion, appId, packageName, title,
+                    versionName, versionCode, localeCode, language, country, sessionId);
+  }
+  bool operator==(const SerializationContext& other) const { return Fields() == other.Fields(); }
+  bool operator!=(const SerializationContext& other) const { return !(*this == other); }
 };
 
 }  // namespace Ostrel

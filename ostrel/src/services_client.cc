@@ -4,7 +4,7 @@
 #include "utils_client.h"
 
 namespace {
-constexpr const char* clientIdKey = "clientID";
+constexpr const char* kClientIdKey = "clientID";
 }
 
 ServicesClient::ServicesClient(std::string projectId) : recorder(std::move(projectId)) {
@@ -14,9 +14,9 @@ ServicesClient::ServicesClient(std::string projectId) : recorder(std::move(proje
 void ServicesClient::AttachUtilities(TaviServices::UtilsClient* utils) {
   utilsClient = utils;
   if (utilsClient == nullptr) return;
-  context.sessionId = utilsClient->GenerateId().substr(0, maxSessionIdLength);
+  context.sessionId = utilsClient->GenerateId().substr(0, kMaxSessionIdLength);
   if (!context.clientId.empty()) return;
-  std::string stored = utilsClient->GetValue(clientIdKey, "");
+  std::string stored = utilsClient->GetValue(kClientIdKey, "");
   if (!stored.empty()) {
     context.clientId = std::move(stored);
     return;
@@ -29,12 +29,14 @@ void ServicesClient::SetUserId(std::string userId) { context.userId = std::move(
 void ServicesClient::SetClientId(std::string clientId) {
   if (clientId == context.clientId) return;
   context.clientId = std::move(clientId);
-  if (utilsClient != nullptr) utilsClient->SetValue(clientIdKey, context.clientId);
+  if (utilsClient != nullptr) utilsClient->SetValue(kClientIdKey, context.clientId);
 }
 
 void ServicesClient::SetAttribution(std::string text) {
   if (text != attribution) {
-    recorder.Append(AnalyticsEvent("init_attribution_pc").AddAttribute("params", text));
+    AnalyticsEvent event("init_attribution_pc");
+    event.AddAttribute("params", text);
+    recorder.Append(std::move(event));
     Flush();
   }
   attribution = std::move(text);

@@ -63,7 +63,7 @@ class ServicesClient {
   void SetHttpClient(TaviServices::HttpClient* client) { httpClient = client; }
 
  private:
-  static constexpr std::size_t maxSessionIdLength = 27;
+  static constexpr std::size_t kMaxSessionIdLength = 27;
 
   std::string attribution;
   Ostrel::SerializationContext context;

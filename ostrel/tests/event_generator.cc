@@ -13,7 +13,7 @@ const T& Pick(ChoiceSource& source, const T (&items)[size]) {
 
 // Boundary code points, every ill-formed shape nlohmann's decoder rejects,
 // and the bytes JSON escapes.
-const std::string_view textPieces[] = {
+const std::string_view kTextPieces[] = {
     "Skyforge",
     "player-4f1c2a9e7b3d55",
     " ",
@@ -51,9 +51,9 @@ const std::string_view textPieces[] = {
     "\xE2\x82",
 };
 
-const char* const keys[] = {"k",   "id",  "level",    "",     "user_id",
-                            "_id", "sku", "\xC3\xA9", "\xFF", "\xFE"};
-const char* const categories[] = {"c", "a", "", "user", "dsa", "\xC3", "\xE2\x82", "a_b"};
+const char* const kKeys[] = {"k",   "id",  "level",    "",     "user_id",
+                             "_id", "sku", "\xC3\xA9", "\xFF", "\xFE"};
+const char* const kCategories[] = {"c", "a", "", "user", "dsa", "\xC3", "\xE2\x82", "a_b"};
 
 }  // namespace
 
@@ -78,7 +78,7 @@ std::string EventGenerator::Piece() {
     case 1:
       return std::string(1, static_cast<char>(source.Below(256)));
     default:
-      return std::string(Pick(source, textPieces));
+      return std::string(Pick(source, kTextPieces));
   }
 }
 
@@ -88,7 +88,7 @@ std::string EventGenerator::Text() {
     case 0:
       return text;
     case 1:
-      return std::string(Pick(source, textPieces));
+      return std::string(Pick(source, kTextPieces));
     case 2:
       return source.Bytes(40);
     case 3:  // long: past the 512-byte blocks nlohmann escapes in
@@ -101,23 +101,23 @@ std::string EventGenerator::Text() {
 }
 
 double EventGenerator::MetricValue() {
-  constexpr double specials[] = {0.0,
-                                 -0.0,
-                                 1.0,
-                                 7.0,
-                                 0.1,
-                                 1e15,
-                                 1e16,
-                                 1e-4,
-                                 1e-5,
-                                 123456789012345678.0,
-                                 std::numeric_limits<double>::denorm_min(),
-                                 std::numeric_limits<double>::min(),
-                                 std::numeric_limits<double>::max(),
-                                 std::numeric_limits<double>::lowest(),
-                                 std::numeric_limits<double>::infinity(),
-                                 -std::numeric_limits<double>::infinity(),
-                                 std::numeric_limits<double>::quiet_NaN()};
+  constexpr double kSpecials[] = {0.0,
+                                  -0.0,
+                                  1.0,
+                                  7.0,
+                                  0.1,
+                                  1e15,
+                                  1e16,
+                                  1e-4,
+                                  1e-5,
+                                  123456789012345678.0,
+                                  std::numeric_limits<double>::denorm_min(),
+                                  std::numeric_limits<double>::min(),
+                                  std::numeric_limits<double>::max(),
+                                  std::numeric_limits<double>::lowest(),
+                                  std::numeric_limits<double>::infinity(),
+                                  -std::numeric_limits<double>::infinity(),
+                                  std::numeric_limits<double>::quiet_NaN()};
   const std::uint64_t bits = source.Bits();
   double value = 0;
   std::memcpy(&value, &bits, sizeof value);
@@ -131,25 +131,52 @@ double EventGenerator::MetricValue() {
     case 3:
       return static_cast<double>(static_cast<std::int64_t>(bits % 2000001) - 1000000) / 100;
     default:
-      return Pick(source, specials);
+      return Pick(source, kSpecials);
   }
+}
+
+namespace {
+
+std::vector<std::string*> ValuesOf(Ostrel::SerializationContext& context) {
+  return {&context.userId,          &context.clientId,    &context.platformName,
+          &context.platformVersion, &context.appId,       &context.packageName,
+          &context.title,           &context.versionName, &context.versionCode,
+          &context.localeCode,      &context.language,    &context.country,
+          &context.sessionId};
+}
+
+}  // namespace
+
+// Long context values are rare: every event of a batch repeats them.
+std::string EventGenerator::ContextValue() {
+  std::string value = Text();
+  if (source.Below(8) != 0 && value.size() > 40) value.resize(40);
+  return value;
 }
 
 Ostrel::SerializationContext EventGenerator::Context() {
   Ostrel::SerializationContext context;
-  for (std::string* value :
-       {&context.userId, &context.clientId, &context.platformName, &context.platformVersion,
-        &context.appId, &context.packageName, &context.title, &context.versionName,
-        &context.versionCode, &context.localeCode, &context.language, &context.country,
-        &context.sessionId}) {
-    *value = Text();
-    // Long context values are rare: every event of a batch repeats them.
-    if (source.Below(8) != 0 && value->size() > 40) value->resize(40);
-  }
+  for (std::string* value : ValuesOf(context)) *value = ContextValue();
   return context;
 }
 
-std::string EventGenerator::Key() { return source.Below(2) == 0 ? Pick(source, keys) : Text(); }
+Ostrel::SerializationContext EventGenerator::NextContext(
+    const Ostrel::SerializationContext& previous) {
+  Ostrel::SerializationContext context = previous;
+  switch (source.Below(4)) {
+    case 0:
+      return Context();
+    case 1: {
+      const std::vector<std::string*> values = ValuesOf(context);
+      *values[source.Below(values.size())] = ContextValue();
+      return context;
+    }
+    default:
+      return context;
+  }
+}
+
+std::string EventGenerator::Key() { return source.Below(2) == 0 ? Pick(source, kKeys) : Text(); }
 
 Ostrel::EventCategory EventGenerator::Category() {
   switch (source.Below(4)) {
@@ -158,7 +185,7 @@ Ostrel::EventCategory EventGenerator::Category() {
     case 1:
       return Ostrel::EventCategory::Game();
     case 2:
-      return Ostrel::EventCategory(Pick(source, categories));
+      return Ostrel::EventCategory(Pick(source, kCategories));
     default:
       return Ostrel::EventCategory(Text());
   }
@@ -174,8 +201,8 @@ AnalyticsEvent EventGenerator::Event() {
 }
 
 std::deque<AnalyticsEvent> EventGenerator::Events() {
-  constexpr std::uint64_t counts[] = {1, 1, 1, 2, 2, 3, 5, 30};
+  constexpr std::uint64_t kCounts[] = {1, 1, 1, 2, 2, 3, 5, 30};
   std::deque<AnalyticsEvent> events;
-  for (std::uint64_t n = Pick(source, counts); n > 0; --n) events.push_back(Event());
+  for (std::uint64_t n = Pick(source, kCounts); n > 0; --n) events.push_back(Event());
   return events;
 }

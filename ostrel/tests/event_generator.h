@@ -44,6 +44,9 @@ class EventGenerator {
   // signed zero, infinite, NaN, and values narrowed to single precision.
   double MetricValue();
   Ostrel::SerializationContext Context();
+  // The context of a later flush: mostly `previous` as it is or with one
+  // value changed, sometimes a new one.
+  Ostrel::SerializationContext NextContext(const Ostrel::SerializationContext& previous);
   // Its category custom, game, empty or any text; attributes and metrics
   // with duplicate keys and keys that meet "user_id"; the clock anywhere.
   AnalyticsEvent Event();
@@ -51,6 +54,7 @@ class EventGenerator {
   std::deque<AnalyticsEvent> Events();
 
  private:
+  std::string ContextValue();
   std::string Piece();
   std::string Key();
   Ostrel::EventCategory Category();

@@ -124,7 +124,7 @@ TEST_F(RecorderTest, OneInvalidByteNeitherBlocksTheFlushNorChangesOtherEvents) {
     bad.SetCategory(EventCategory::Custom());
     AnalyticsEvent after("after");
     after.AddMetric("m", 1);
-    for (AnalyticsEvent* event : {&before, &bad, &after}) recorder.Append(*event);
+    for (AnalyticsEvent* event : {&before, &bad, &after}) recorder.Append(std::move(*event));
     EXPECT_TRUE(recorder.Flush(queue, context));
     EXPECT_TRUE(recorder.Buffer().empty());
     return TakeBody();

@@ -115,20 +115,4 @@ TEST_F(Exports, CustomEventThatIsNotJsonRecordsNothing) {
   EXPECT_EQ(bodies[0][1]["metrics"]["dsm_v"].get<double>(), static_cast<double>(0.1f));
 }
 
-TEST_F(Exports, MessagesQueuedAtDestroySurviveIntoTheNextSession) {
-  Tavi_Init("p");
-  Tavi_Event_LevelUp(3);
-  Tavi_Destroy();
-  ASSERT_EQ(Tavi_MessagesCount(), 1);
-  Tavi_Init("q");
-  Tavi_Update();
-  ASSERT_EQ(Tavi_MessagesCount(), 2);
-  const json first = json::parse(Adopt(Tavi_Zel_GetMessage()));
-  EXPECT_NE(first["url"].get<std::string>().find("?project=p"), std::string::npos);
-  const json body = json::parse(first["data"].get<std::string>());
-  EXPECT_EQ(body[2]["event_type"], "_session.stop");
-  const json second = json::parse(Adopt(Tavi_Zel_GetMessage()));
-  EXPECT_NE(second["url"].get<std::string>().find("?project=q"), std::string::npos);
-}
-
 }  // namespace

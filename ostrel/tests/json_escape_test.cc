@@ -15,24 +15,24 @@ std::string NlohmannEscaped(const std::string& text) {
   return dumped.substr(1, dumped.size() - 2);
 }
 
-const std::string fffd = "\xEF\xBF\xBD";
+const std::string kFffd = "\xEF\xBF\xBD";
 
 TEST(JsonEscape, EscapesAsciiLikeNlohmann) {
-  EXPECT_EQ(Escaped("", JsonDepth::once), "");
-  EXPECT_EQ(Escaped("plain / text", JsonDepth::once), "plain / text");
-  EXPECT_EQ(Escaped("\"q\" \\b", JsonDepth::once), R"(\"q\" \\b)");
-  EXPECT_EQ(Escaped("\b\f\n\r\t", JsonDepth::once), R"(\b\f\n\r\t)");
-  EXPECT_EQ(Escaped(std::string("\0\x01\x0b\x1f\x7f", 5), JsonDepth::once),
+  EXPECT_EQ(Escaped("", JsonDepth::kOnce), "");
+  EXPECT_EQ(Escaped("plain / text", JsonDepth::kOnce), "plain / text");
+  EXPECT_EQ(Escaped("\"q\" \\b", JsonDepth::kOnce), R"(\"q\" \\b)");
+  EXPECT_EQ(Escaped("\b\f\n\r\t", JsonDepth::kOnce), R"(\b\f\n\r\t)");
+  EXPECT_EQ(Escaped(std::string("\0\x01\x0b\x1f\x7f", 5), JsonDepth::kOnce),
             "\\u0000\\u0001\\u000b\\u001f\x7f");
 
   // Twice: the escape is escaped again; everything else stays as it is.
-  EXPECT_EQ(Escaped("\"q\"", JsonDepth::twice), R"(\\\"q\\\")");
-  EXPECT_EQ(Escaped("a\\b\n\x01/", JsonDepth::twice), R"(a\\\\b\\n\\u0001/)");
+  EXPECT_EQ(Escaped("\"q\"", JsonDepth::kTwice), R"(\\\"q\\\")");
+  EXPECT_EQ(Escaped("a\\b\n\x01/", JsonDepth::kTwice), R"(a\\\\b\\n\\u0001/)");
 
   for (int byte = 0; byte < 0x80; ++byte) {
     const std::string text(1, static_cast<char>(byte));
-    EXPECT_EQ(Escaped(text, JsonDepth::once), NlohmannEscaped(text)) << byte;
-    EXPECT_EQ(Escaped(text, JsonDepth::twice), NlohmannEscaped(NlohmannEscaped(text))) << byte;
+    EXPECT_EQ(Escaped(text, JsonDepth::kOnce), NlohmannEscaped(text)) << byte;
+    EXPECT_EQ(Escaped(text, JsonDepth::kTwice), NlohmannEscaped(NlohmannEscaped(text))) << byte;
   }
 }
 
@@ -49,33 +49,33 @@ TEST(JsonEscape, CopiesValidUtf8AndReplacesEachIllFormedSequenceOnce) {
       {"a\x80"
        "b\xFF"
        "c\xC1",
-       "a" + fffd + "b" + fffd + "c" + fffd},
+       "a" + kFffd + "b" + kFffd + "c" + kFffd},
       // A truncated sequence is one replacement; the byte that broke it is
       // read again.
-      {"\xE2\x82x", fffd + "x"},
-      {"\xF0\x9F\x8E\xC3\xA9", fffd + "\xC3\xA9"},
-      {"\xE2\x82\"", fffd + "\\\""},
-      {"\xE2\x82", fffd},
-      {"\xF0\x9F\x8E", fffd},
+      {"\xE2\x82x", kFffd + "x"},
+      {"\xF0\x9F\x8E\xC3\xA9", kFffd + "\xC3\xA9"},
+      {"\xE2\x82\"", kFffd + "\\\""},
+      {"\xE2\x82", kFffd},
+      {"\xF0\x9F\x8E", kFffd},
       // Overlong forms, surrogates and values above U+10FFFF fail at their
       // second byte, so every byte is a replacement of its own.
-      {"\xC0\xAF", fffd + fffd},
-      {"\xE0\x80\x80", fffd + fffd + fffd},
-      {"\xED\xA0\x80", fffd + fffd + fffd},
-      {"\xF4\x90\x80\x80", fffd + fffd + fffd + fffd},
-      {"\xF5\x80", fffd + fffd},
+      {"\xC0\xAF", kFffd + kFffd},
+      {"\xE0\x80\x80", kFffd + kFffd + kFffd},
+      {"\xED\xA0\x80", kFffd + kFffd + kFffd},
+      {"\xF4\x90\x80\x80", kFffd + kFffd + kFffd + kFffd},
+      {"\xF5\x80", kFffd + kFffd},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(Escaped(c.text, JsonDepth::once), c.expected) << c.text;
-    EXPECT_EQ(Escaped(c.text, JsonDepth::once), NlohmannEscaped(c.text)) << c.text;
+    EXPECT_EQ(Escaped(c.text, JsonDepth::kOnce), c.expected) << c.text;
+    EXPECT_EQ(Escaped(c.text, JsonDepth::kOnce), NlohmannEscaped(c.text)) << c.text;
   }
 
   // Every pair of bytes, alone and between ASCII text.
   for (int first = 0x80; first < 0x100; ++first) {
     for (int second = 0; second < 0x100; ++second) {
       const std::string text{'x', static_cast<char>(first), static_cast<char>(second), '"'};
-      ASSERT_EQ(Escaped(text, JsonDepth::once), NlohmannEscaped(text)) << first << " " << second;
-      ASSERT_EQ(Escaped(text, JsonDepth::twice), NlohmannEscaped(NlohmannEscaped(text)))
+      ASSERT_EQ(Escaped(text, JsonDepth::kOnce), NlohmannEscaped(text)) << first << " " << second;
+      ASSERT_EQ(Escaped(text, JsonDepth::kTwice), NlohmannEscaped(NlohmannEscaped(text)))
           << first << " " << second;
     }
   }

@@ -17,8 +17,8 @@ class LibraryTest : public ::testing::Test {
   // per message.
   std::vector<std::vector<std::string>> TakeAll() {
     std::vector<std::vector<std::string>> messages;
-    while (const std::string* text = library.OldestMessage()) {
-      const json message = json::parse(*text);
+    while (const Ostrel::TextBuffer* text = library.OldestMessage()) {
+      const json message = json::parse(text->View());
       library.DropOldestMessage();
       json body = json::parse(message["data"].get<std::string>());
       if (body.is_object()) body = json::array({body});
@@ -30,7 +30,7 @@ class LibraryTest : public ::testing::Test {
   }
 
   std::string ProjectOfNextMessage() {
-    const std::string url = json::parse(*library.OldestMessage())["url"];
+    const std::string url = json::parse(library.OldestMessage()->View())["url"];
     return url.substr(url.find("?project=") + 9);
   }
 

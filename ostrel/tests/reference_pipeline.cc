@@ -18,7 +18,7 @@ json ApplicationObject(const SerializationContext& context) {
               {"version_code", context.versionCode},
               {"title", context.title},
               {"cognito_identity_pool_id", ""},
-              {"sdk", {{"name", "Services"}, {"version", Constants::version}}}};
+              {"sdk", {{"name", "Services"}, {"version", Constants::kVersion}}}};
 }
 
 json DeviceObject(const SerializationContext& context) {

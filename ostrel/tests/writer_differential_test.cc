@@ -13,7 +13,7 @@ namespace {
 using Ostrel::EventBatch;
 using Ostrel::SerializationContext;
 
-constexpr int caseCount = 2000;
+constexpr int kCaseCount = 2000;
 
 // Equal texts, or where they part (the texts run to many kilobytes).
 ::testing::AssertionResult SameBytes(const std::string& fast, const std::string& reference) {
@@ -27,11 +27,15 @@ constexpr int caseCount = 2000;
          << "\n  reference: " << ::testing::PrintToString(reference.substr(from, 100));
 }
 
+// One queue writes every message, as in a session: what it keeps from one
+// flush to the next must follow each change of the context.
 TEST(WriterDifferential, EventMessagesEqualTheDocumentPipeline) {
   SeededChoices choices(0x05712e1);
   EventGenerator generate(choices);
-  for (int i = 0; i < caseCount; ++i) {
-    const SerializationContext context = generate.Context();
+  Zel::TaviServicesHttpClientCurl queue;
+  SerializationContext context = generate.Context();
+  for (int i = 0; i < kCaseCount; ++i) {
+    context = generate.NextContext(context);
     const std::deque<AnalyticsEvent> events = generate.Events();
     const EventBatch batch{events, context};
     const std::string url = "https://analytics.example.com/v1/win/batch?project=" + generate.Text();
@@ -41,7 +45,6 @@ TEST(WriterDifferential, EventMessagesEqualTheDocumentPipeline) {
     const std::string body = Reference::SerializeBody(events, context);
     ASSERT_TRUE(SameBytes(Ostrel::WriteEventsBody(batch), body)) << "case " << i;
 
-    Zel::TaviServicesHttpClientCurl queue;
     ASSERT_TRUE(queue.SendEvents(url, headers, batch));
     ASSERT_TRUE(SameBytes(TakeMessage(queue), Reference::WriteRequestMessage(url, headers, body)))
         << "case " << i;
@@ -51,7 +54,7 @@ TEST(WriterDifferential, EventMessagesEqualTheDocumentPipeline) {
 TEST(WriterDifferential, MessagesOfAnyBodyEqualTheDocumentPipeline) {
   SeededChoices choices(0xb0d1e5);
   EventGenerator generate(choices);
-  for (int i = 0; i < caseCount; ++i) {
+  for (int i = 0; i < kCaseCount; ++i) {
     std::vector<std::string> headers;
     for (std::uint64_t n = choices.Below(4); n > 0; --n) headers.push_back(generate.Text());
     const std::string url = generate.Text();

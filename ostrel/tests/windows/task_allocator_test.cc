@@ -78,10 +78,10 @@ TEST_F(TaskAllocator, EveryReturnedTextIsATaskAllocatorBlock) {
 // the version, and frees both with CoTaskMemFree: the process heap stays
 // sound and the memory in use does not grow.
 TEST_F(TaskAllocator, TextsSurviveAHundredThousandTakeAndFreeCycles) {
-  constexpr int cycles = 100000;
+  constexpr int kCycles = 100000;
   Tavi_Init("take-and-free");
   const std::size_t before = CommittedBytes();
-  for (int cycle = 0; cycle < cycles; ++cycle) {
+  for (int cycle = 0; cycle < kCycles; ++cycle) {
     Tavi_SetAttribution(cycle % 2 == 0 ? "campaign=even" : "campaign=odd");
     ASSERT_EQ(Tavi_MessagesCount(), 1) << "cycle " << cycle;
     char* message = Tavi_Zel_GetMessage();
