@@ -1,11 +1,11 @@
-// The attributes text of a custom event, read as strict JSON (RFC 8259, the
-// grammar nlohmann json accepts, a leading UTF-8 byte order mark included)
-// without building a document. What it yields is what the document's
-// items() would: an object's members in byte order of their keys (a later
-// duplicate replaces an earlier one), an array's elements under the keys
-// "0", "1", ..., or a lone value under the empty key (none for null). Strings and numbers
-// are kept as the text gives them; other values (nested ones included) are
-// checked and skipped.
+// The attributes text of a custom event, read by nlohmann json's parser
+// (strict JSON, a leading UTF-8 byte order mark allowed) through its SAX
+// interface, without building a document. What it yields is what the
+// document's items() would: an object's members in byte order of their keys
+// (a later duplicate replaces an earlier one), an array's elements under the
+// keys "0", "1", ..., or a lone value under the empty key (none for null).
+// Strings and numbers are kept as the parser reads them; other values
+// (nested ones included) are checked by the parser and skipped.
 #pragma once
 
 #include <cstdint>
