@@ -38,7 +38,8 @@ const std::string kMessage =
     R"("url":"https://analytics.example.com/v1/win/record?project=sample-game"})";
 
 std::string ScratchFolder() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "delivery-hostile-XXXXXX").string();
+  std::string pattern =
+      (std::filesystem::temp_directory_path() / "delivery-hostile-XXXXXX").string();
   if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
   return pattern;
 }
@@ -65,7 +66,8 @@ double WorstCloseMarginMs(HangingPort::Stage stage, int64_t waitMs, int rounds) 
     HangingPort hanging(stage);
     Delivery_Outbox* outbox = Open(folder, hanging.Url(), Defaults());
     Delivery_Submit(outbox, kMessage.c_str(), nullptr, nullptr, nullptr, 0);
-    std::this_thread::sleep_for(milliseconds(300 + 97 * round));  // caught at another moment each time
+    std::this_thread::sleep_for(
+        milliseconds(300 + 97 * round));  // caught at another moment each time
     const auto start = Clock::now();
     Delivery_Close(outbox, waitMs);
     const std::chrono::duration<double, std::milli> took = Clock::now() - start;
@@ -100,11 +102,11 @@ void DiskUse(int seconds) {
   }
   const std::int64_t after = FilesBytes(folder);
   const std::int64_t bound = options.maxBytes + DELIVERY_DISK_ALLOWANCE(options.maxRequests);
-  std::printf("disk use after %d s of stores at full speed (%lld stores, %.0f/s), byte bound %.1f MiB:\n"
-              "  files now %.2f MiB, at most %.2f MiB meanwhile; documented bound %.2f MiB\n",
-              seconds, static_cast<long long>(stores), static_cast<double>(stores) / seconds,
-              options.maxBytes / 1048576.0, after / 1048576.0, largest / 1048576.0,
-              bound / 1048576.0);
+  std::printf(
+      "disk use after %d s of stores at full speed (%lld stores, %.0f/s), byte bound %.1f MiB:\n"
+      "  files now %.2f MiB, at most %.2f MiB meanwhile; documented bound %.2f MiB\n",
+      seconds, static_cast<long long>(stores), static_cast<double>(stores) / seconds,
+      options.maxBytes / 1048576.0, after / 1048576.0, largest / 1048576.0, bound / 1048576.0);
   Delivery_Close(outbox, 0);
   std::printf("  after Close: %.2f MiB\n", FilesBytes(folder) / 1048576.0);
   std::filesystem::remove_all(folder);
@@ -118,9 +120,10 @@ void AttemptsAgainstRetryAfterZero(int seconds) {
   Delivery_Submit(outbox, kMessage.c_str(), nullptr, nullptr, nullptr, 0);
   std::this_thread::sleep_for(std::chrono::seconds(seconds));
   Delivery_Close(outbox, 0);
-  std::printf("attempts against 503 with \"Retry-After: 0\" (default retry policy): %d in %d s, "
-              "%.2f per second\n",
-              busy.Requests(), seconds, static_cast<double>(busy.Requests()) / seconds);
+  std::printf(
+      "attempts against 503 with \"Retry-After: 0\" (default retry policy): %d in %d s, "
+      "%.2f per second\n",
+      busy.Requests(), seconds, static_cast<double>(busy.Requests()) / seconds);
   std::filesystem::remove_all(folder);
 }
 

@@ -76,7 +76,6 @@ bool ValidPageSize(std::uint32_t size) {
   return size >= 512 && size <= 65536 && (size & (size - 1)) == 0;
 }
 
-
 }  // namespace
 
 std::string FindLogDamage(const std::string& walPath) {
