@@ -117,10 +117,12 @@
  *   caller holds around its calls, and may call the library (except
  *   Delivery_Close on its own handle, which returns -1 there and closes
  *   nothing). Events a call causes (a drop at a bound, a file moved aside)
- *   reach it soon after the call returned. The event and its texts are
+ *   reach it there soon after, and may do so while the call is still
+ *   returning (Delivery_Open's too). The event and its texts are
  *   valid during the call only. Delivery_Close hands the callback the
- *   events still queued before it returns, and the callback is never called
- *   after that.
+ *   events still queued before it returns (so it waits for the callback: do
+ *   not call it holding a lock the callback takes), and the callback is
+ *   never called after that.
  *
  * Texts are NUL-terminated UTF-8, owned by the caller and copied before use.
  * No C++ exception leaves the library.

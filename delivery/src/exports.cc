@@ -24,6 +24,9 @@ struct Delivery_Outbox {
   Delivery_Outbox* next = nullptr;  // the handles opened before this one
 };
 
+static_assert(Delivery::kMaxTargetBytes == DELIVERY_MAX_TARGET_SIZE);
+static_assert(Delivery::kMaxHeaderLineBytes == DELIVERY_MAX_HEADER_LINE_SIZE);
+
 namespace {
 
 using std::chrono::milliseconds;

@@ -2,7 +2,8 @@
 // request messages in the outbox on the caller's thread, has a Sender
 // deliver them, and hands events to the callback from a thread of its own.
 // Every method may be called from any thread while the object lives; a
-// Close on one thread makes calls in progress on others return soon.
+// Close on one thread makes calls in progress on others return soon. The
+// callback must not destroy the object it is called for.
 #pragma once
 
 #include <atomic>
