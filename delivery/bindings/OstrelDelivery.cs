@@ -16,18 +16,23 @@
 //
 // One DllImport per export of ostrel_delivery.h under its own name, plus the
 // Outbox class, which owns the handle and keeps the event delegate alive
-// while the library may call it. Library name: "ostrel_delivery" resolves to
-// libostrel_delivery.so (LD_LIBRARY_PATH, the system paths, or a Mono
-// <dllmap>).
+// until the library is done with it (an Outbox never disposed keeps it, and
+// its outbox, until the process ends). Library name: "ostrel_delivery"
+// resolves to libostrel_delivery.so (LD_LIBRARY_PATH, the system paths, or
+// a Mono <dllmap>).
 //
 // Texts go in as UTF-8. Texts the library writes (key, error) are read from
 // byte buffers; Delivery_Version's text is static and is only read, never
-// freed. Events arrive on the library's threads (see ostrel_delivery.h): the
-// handler must be thread-safe and must not close its own outbox.
+// freed. Events arrive on a thread of the library's own, never inside a call
+// (see ostrel_delivery.h): the handler must be thread-safe and must not
+// close its own outbox. Any method may be called from any thread, also while
+// another disposes the Outbox: a call that starts after Dispose throws
+// ObjectDisposedException, one that races it finds the outbox closed.
 
 using System;
 using System.Runtime.InteropServices;
 using System.Text;
+using System.Threading;
 
 public static class OstrelDelivery
 {
@@ -37,7 +42,8 @@ public static class OstrelDelivery
 
     public const int KeySize = 37;
     public const int Stored = 0, Malformed = 1, NotStored = 2;
-    public const int Sent = 1, Retry = 2, Rejected = 3, Dropped = 4, OutboxMoved = 5;
+    public const int Sent = 1, Retry = 2, Rejected = 3, Dropped = 4, OutboxMoved = 5,
+                     OutboxDamaged = 6;
 
     [StructLayout(LayoutKind.Sequential)]
     public struct Options
@@ -71,7 +77,7 @@ public static class OstrelDelivery
         public int Kind, Status, Attempts;
         public long DelayMs;
         public string Key, Reason, Path;
-        public bool SenderThread;
+        public bool SenderThread; // caused by the sender, not by one of the caller's calls
     }
 
     [UnmanagedFunctionPointer(Convention)]
@@ -141,12 +147,12 @@ public static class OstrelDelivery
     public sealed class Outbox : IDisposable
     {
         private IntPtr handle;
-        private readonly EventCallback callback; // kept alive while the library may call it
+        private GCHandle callback; // the delegate, kept alive until Close has returned
 
         private Outbox(IntPtr handle, EventCallback callback)
         {
             this.handle = handle;
-            this.callback = callback;
+            if (callback != null) this.callback = GCHandle.Alloc(callback);
         }
 
         // Opens the outbox (see Delivery_Open); `options` null: the defaults.
@@ -206,21 +212,25 @@ public static class OstrelDelivery
 
         // Waits at most waitMs for the last requests, stops the sender and
         // releases the handle; returns the requests kept for the next run.
+        // Once closed (here or on another thread), returns 0.
         public long Close(long waitMs)
         {
-            if (handle == IntPtr.Zero) return 0;
-            long kept = Delivery_Close(handle, waitMs);
-            handle = IntPtr.Zero;
-            GC.KeepAlive(callback);
+            IntPtr closing = Interlocked.Exchange(ref handle, IntPtr.Zero);
+            if (closing == IntPtr.Zero) return 0;
+            long kept = Delivery_Close(closing, waitMs);
+            if (callback.IsAllocated) callback.Free(); // the library calls it no more
             return kept;
         }
 
         public void Dispose() { Close(0); }
 
+        // The library's handle stays valid after Close (it is never freed), so
+        // a call that read it just before another thread closed it is safe.
         private IntPtr Handle()
         {
-            if (handle == IntPtr.Zero) throw new ObjectDisposedException("Outbox");
-            return handle;
+            IntPtr current = Volatile.Read(ref handle);
+            if (current == IntPtr.Zero) throw new ObjectDisposedException("Outbox");
+            return current;
         }
     }
 }

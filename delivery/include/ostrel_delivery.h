@@ -26,23 +26,44 @@
  *   the request is on disk and survives a crash of the process (not of the
  *   machine: an operating-system crash or power loss may lose the last
  *   requests stored before it). Several processes may share one outbox.
+ *   The folder is trusted only when it is this user's and neither group nor
+ *   others can write it: otherwise nothing is stored (DELIVERY_NOT_STORED,
+ *   with the reason) and nothing sent. No symbolic link is followed for the
+ *   database, its "-wal" and "-shm" files or "outbox.lock" (one given in the
+ *   folder's own name is the caller's choice).
+ *
+ * Disk use
+ *   The bounds (below) hold the requests; the files around them stay within
+ *   DELIVERY_DISK_ALLOWANCE bytes more, also under stores at full speed:
+ *   the sender copies the log ("outbox.sqlite-wal") into the database at
+ *   least once a second, a store that finds the log past 4 MiB copies it
+ *   itself, and a log started over is cut back to 4 MiB on disk. A request
+ *   larger than 4 MiB passes through the log whole: until the next copy the
+ *   log holds its size besides.
  *
  * Sending
  *   One sender thread per outbox handle, oldest request first, over one
  *   reused connection. The collector URL replaces the scheme, host and port
  *   of the message's url; path and query are kept. The body is sent byte for
- *   byte with the message's X-Api-Key and Content-Type lines and
- *   "Idempotency-Key: <key>", the same key on every attempt and in every
- *   run, so a collector can recognise a request it has already stored.
+ *   byte with the message's X-Api-Key and Content-Type header lines exactly
+ *   as they are (an empty value included; a message without a Content-Type
+ *   line is sent without one) and "Idempotency-Key: <key>", the same key on
+ *   every attempt and in every run, so a collector can recognise a request
+ *   it has already stored. No other header line goes out but HTTP's own
+ *   Host and Content-Length.
  *   - 2xx: delivered, the row is deleted.
  *   - No answer (connection error, timeout, TLS failure), 5xx, 408, 429, or
  *     any other status outside 2xx and 4xx: tried again after a delay drawn
  *     at random between 0 and firstRetryMs * 2^(attempts-1), at most
  *     maxRetryMs ("full jitter"). A Retry-After answer (seconds or an HTTP
- *     date) sets the delay instead, up to one hour.
- *   - Any other 4xx: the request is set aside as rejected. It stays in the
- *     outbox for inspection (with the status and the start of the answer)
- *     and is never sent again.
+ *     date) lengthens that delay to the time it names, up to one hour; it
+ *     never shortens it ("Retry-After: 0", or a date already past, leaves
+ *     the drawn delay).
+ *   - Any other 4xx, or a request that cannot be sent whatever the network
+ *     and the collector do (libcurl refuses it, or it was stored under
+ *     other limits): the request is set aside as rejected. It stays in the
+ *     outbox for inspection (with the status, 0 when none, and the reason or
+ *     the start of the answer) and is never sent again; the next one goes.
  *   After an outage the kept requests are sent spaced out: when a request is
  *   delivered after failed attempts that lasted D, and n requests wait, the
  *   next ones go out one per 2D/(3(n+1)) (at most maxRetryMs), until the
@@ -50,6 +71,9 @@
  *   than about 1.5 times its usual rate. Only one process sends from a
  *   shared outbox at a time; the others take over when it closes or dies.
  *   TLS certificate and host name checks are always on.
+ *   Delays and outage lengths run on the monotonic clock, so a wall clock
+ *   set back or forward changes neither; a next-attempt time another run
+ *   stored is trusted at most one hour ahead (the longest delay).
  *
  * Bounds
  *   At most maxRequests requests, maxBytes bytes (body, header lines and
@@ -60,23 +84,45 @@
  *
  * Bad conditions
  *   - An outbox file that is not a database, or is damaged, is moved aside
- *     (renamed "outbox.sqlite.unreadable-<milliseconds since 1970>") and a
- *     fresh outbox started; a DELIVERY_OUTBOX_MOVED event says where it went.
- *   - A folder that cannot be created or written, a full disk, or an outbox
- *     locked by another process for more than a second: Delivery_Submit
- *     returns DELIVERY_NOT_STORED with the reason, stores nothing, and the
- *     game goes on. The request is still the caller's: keep it and submit it
- *     again later. Every later call tries the folder again.
+ *     (renamed "outbox.sqlite.unreadable-<milliseconds since 1970>", its log
+ *     with it) and a fresh outbox started; so is anything in place of one of
+ *     the outbox's files that is not a file of this user's (a folder, a
+ *     symbolic link, another user's file...). A DELIVERY_OUTBOX_MOVED event
+ *     says where it went and why. Every connection, in this process or
+ *     another, uses the fresh file before its next store or send: no store
+ *     reports DELIVERY_STORED for a request in a file moved aside.
+ *   - A damaged log: SQLite uses the log only up to its first damaged frame
+ *     (none of it when its header is damaged), and the requests stored in
+ *     the frames after that are lost. The log holds only what was stored
+ *     since the last copy into the database (see Disk use): about the last
+ *     second of stores while a sender runs (in this process or another),
+ *     everything stored since the last copy while none does. Damage that
+ *     loses requests is found when the outbox is opened and no other
+ *     process uses it, and reported as a DELIVERY_OUTBOX_DAMAGED event with
+ *     a copy of the log ("outbox.sqlite-wal.damaged-<ms>").
+ *   - A folder that cannot be created, written or trusted, a full disk, or
+ *     an outbox locked by another process for more than a second:
+ *     Delivery_Submit returns DELIVERY_NOT_STORED with the reason, stores
+ *     nothing, and the game goes on. The request is still the caller's:
+ *     keep it and submit it again later. Every later call tries the folder
+ *     again.
  *
  * Threads and callbacks
- *   Every function may be called from any thread; calls on one handle are
- *   serialised inside. Events reach the callback on the thread that caused
- *   them: DELIVERY_SENT, _RETRY and _REJECTED on the sender thread;
- *   DELIVERY_DROPPED on the submitting thread (a bound reached by a submit)
- *   or on the sender thread (the age bound); DELIVERY_OUTBOX_MOVED on the
- *   thread that found the file unreadable. The event and its texts are valid
- *   during the call only. The callback must not call Delivery_Close on its
- *   own handle.
+ *   Every function may be called from any thread, Delivery_Close included:
+ *   a call racing Delivery_Close, or made after it, finds the handle closed
+ *   (see each function) and never touches freed memory; calls on one
+ *   handle are serialised inside. The callback runs on a thread of the
+ *   library's own, one event at a time in the order they happened, never
+ *   inside one of the caller's calls: the callback may take locks the
+ *   caller holds around its calls, and may call the library (except
+ *   Delivery_Close on its own handle, which returns -1 there and closes
+ *   nothing). Events a call causes (a drop at a bound, a file moved aside)
+ *   reach it there soon after, and may do so while the call is still
+ *   returning (Delivery_Open's too). The event and its texts are
+ *   valid during the call only. Delivery_Close hands the callback the
+ *   events still queued before it returns (so it waits for the callback: do
+ *   not call it holding a lock the callback takes), and the callback is
+ *   never called after that.
  *
  * Texts are NUL-terminated UTF-8, owned by the caller and copied before use.
  * No C++ exception leaves the library.
@@ -103,6 +149,17 @@ extern "C" {
  * UUID text of 36 characters and the terminating NUL. */
 #define DELIVERY_KEY_SIZE 37
 
+/* What a message may hold and still be storable: its url's path and query
+ * (percent-encoded) and each of its header lines at most this many bytes. */
+#define DELIVERY_MAX_TARGET_SIZE 8192
+#define DELIVERY_MAX_HEADER_LINE_SIZE 8192
+
+/* How far the outbox's files on disk ("outbox.sqlite" and its "-wal" and
+ * "-shm" files) may exceed the byte bound (see Disk use): 8 MiB for the log
+ * and the database's own pages, and 256 bytes per request of the count bound
+ * for each row's key, times and SQLite's bookkeeping. */
+#define DELIVERY_DISK_ALLOWANCE(maxRequests) (8388608 + 256 * (int64_t)(maxRequests))
+
 typedef struct Delivery_Outbox Delivery_Outbox;
 
 typedef struct Delivery_Options {
@@ -117,15 +174,18 @@ typedef struct Delivery_Options {
 
 /* Results of Delivery_Submit. */
 #define DELIVERY_STORED 0     /* in the outbox on disk */
-#define DELIVERY_MALFORMED 1  /* not a request message; never storable */
+#define DELIVERY_MALFORMED 1  /* not a request message, or past a limit above; never storable */
 #define DELIVERY_NOT_STORED 2 /* folder not writable, disk full, too large...: try later */
 
-/* Event kinds. */
+/* Event kinds; a callback ignores kinds it does not know (more may come). */
 #define DELIVERY_SENT 1         /* key, status, attempts */
 #define DELIVERY_RETRY 2        /* key, status (0: no answer), attempts, delayMs, reason */
-#define DELIVERY_REJECTED 3     /* key, status, attempts, reason */
+#define DELIVERY_REJECTED 3     /* key, status (0: none), attempts, reason */
 #define DELIVERY_DROPPED 4      /* key, reason: "count", "bytes" or "age" */
-#define DELIVERY_OUTBOX_MOVED 5 /* path (where the unreadable file went), reason */
+#define DELIVERY_OUTBOX_MOVED 5 /* path (where the unusable file went), reason */
+/* Damage the library found and could not undo, or a state that keeps it from
+ * sending: reason; path, when not "", a copy of the damaged file. */
+#define DELIVERY_OUTBOX_DAMAGED 6
 
 typedef struct Delivery_Event {
   int32_t kind;
@@ -135,7 +195,7 @@ typedef struct Delivery_Event {
   int64_t delayMs;      /* DELIVERY_RETRY: wait before the next attempt */
   const char* reason;   /* "" when none */
   const char* path;     /* "" when none */
-  int32_t senderThread; /* 1 on the sender thread, 0 on the caller's */
+  int32_t senderThread; /* 1: caused by the sender; 0: by one of the caller's calls */
 } Delivery_Event;
 
 typedef void (*Delivery_EventCallback)(void* context, const Delivery_Event* event);
@@ -180,26 +240,36 @@ DELIVERY_API Delivery_Outbox* Delivery_Open(const char* folder, const char* coll
  * may be null) and its size as counted by the byte bound to `bytes` (may be
  * null). Otherwise returns DELIVERY_MALFORMED or DELIVERY_NOT_STORED, stores
  * nothing, and writes the reason to `error` (cut to errorSize bytes; may be
- * null). Storing may drop the oldest requests over a bound (see above). */
+ * null). DELIVERY_MALFORMED: not the JSON object {"data": text, "headers":
+ * [text...], "url": text} with each member once; a header line not
+ * "Name: value" (a token name, a value without control characters but
+ * tab); or a url path and query or a header line past its limit above.
+ * Storing may drop the oldest requests over a bound (see above). On a
+ * closed handle: DELIVERY_NOT_STORED. */
 DELIVERY_API int32_t Delivery_Submit(Delivery_Outbox* outbox, const char* message, char* key,
                                      int64_t* bytes, char* error, size_t errorSize);
 
 /* Requests in the outbox waiting to be sent (rejected ones not counted), by
- * any process; -1 when the outbox cannot be read. */
+ * any process; -1 when the outbox cannot be read or the handle is closed. */
 DELIVERY_API int64_t Delivery_Pending(Delivery_Outbox* outbox);
 
 /* Waits until nothing is pending, or `timeoutMs` has passed, or the next
- * attempt is due only after that; returns what is pending then (-1 when
- * unknown). */
+ * attempt is due only after that, or another thread closes the handle;
+ * returns what is pending then (-1 when unknown or closed). */
 DELIVERY_API int64_t Delivery_Wait(Delivery_Outbox* outbox, int64_t timeoutMs);
 
-/* What this handle has done so far. */
+/* What this handle has done so far (zeros once it is closed). */
 DELIVERY_API void Delivery_GetCounts(Delivery_Outbox* outbox, Delivery_Counts* counts);
 
 /* Waits like Delivery_Wait(outbox, waitMs), then stops the sender (a
- * transfer still running is abandoned, its request is kept) and releases
- * the handle. Returns the requests left pending in the outbox, kept for the
- * next run (-1 when unknown). A null handle returns 0. */
+ * transfer still running is abandoned, whatever it is doing: its request is
+ * kept), copies the log into the database, hands the callback the events
+ * still queued, and releases the handle's outbox. Returns within waitMs
+ * plus about 50 ms (plus the time the callbacks for those last events
+ * take); calls in progress on other threads return meanwhile. Returns the
+ * requests left pending in the outbox, kept for the next run (-1 when
+ * unknown). A null handle returns 0; a handle already closed returns what
+ * its first Close returned (-1 while that runs). */
 DELIVERY_API int64_t Delivery_Close(Delivery_Outbox* outbox, int64_t waitMs);
 
 #ifdef __cplusplus

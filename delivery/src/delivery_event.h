@@ -8,7 +8,14 @@
 namespace Delivery {
 
 struct DeliveryEvent {
-  enum class Kind { Sent = 1, Retry = 2, Rejected = 3, Dropped = 4, OutboxMoved = 5 };
+  enum class Kind {
+    Sent = 1,
+    Retry = 2,
+    Rejected = 3,
+    Dropped = 4,
+    OutboxMoved = 5,
+    OutboxDamaged = 6,
+  };
   Kind kind = Kind::Sent;
   std::string key;
   int status = 0;
@@ -16,7 +23,7 @@ struct DeliveryEvent {
   std::int64_t delayMs = 0;
   std::string reason;
   std::string path;
-  bool senderThread = false;
+  bool senderThread = false;  // caused by the sender, not by one of the caller's calls
 };
 
 using EventCallback = std::function<void(const DeliveryEvent&)>;

@@ -2,13 +2,56 @@
 
 namespace Delivery {
 
-void EventReporter::Report(DeliveryEvent event) const {
+EventDelivery::EventDelivery(EventCallback onEvent) : onEvent(std::move(onEvent)) {
+  if (this->onEvent) thread = std::thread([this] { Run(); });
+  threadId = thread.get_id();
+}
+
+EventDelivery::~EventDelivery() { Finish(); }
+
+void EventDelivery::Post(DeliveryEvent event) {
   if (!onEvent) return;
-  event.senderThread = senderThread;
-  try {
-    onEvent(event);
-  } catch (...) {
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (finishing) return;
+    events.push_back(std::move(event));
   }
+  queued.notify_one();
+}
+
+void EventDelivery::Finish() {
+  if (OnOwnThread()) return;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    finishing = true;
+  }
+  queued.notify_one();
+  if (thread.joinable()) thread.join();
+}
+
+bool EventDelivery::OnOwnThread() const { return std::this_thread::get_id() == threadId; }
+
+void EventDelivery::Run() {
+  std::unique_lock<std::mutex> lock(mutex);
+  for (;;) {
+    queued.wait(lock, [this] { return finishing || !events.empty(); });
+    if (events.empty()) return;  // finishing, and everything handed over
+    DeliveryEvent event = std::move(events.front());
+    events.pop_front();
+    lock.unlock();
+    // An exception thrown by the callback stays here: it is the caller's
+    // trouble, and the library's work goes on.
+    try {
+      onEvent(event);
+    } catch (...) {
+    }
+    lock.lock();
+  }
+}
+
+void EventReporter::Report(DeliveryEvent event) const {
+  event.senderThread = senderThread;
+  delivery.Post(std::move(event));
 }
 
 void EventReporter::Dropped(const std::vector<DroppedRequest>& dropped) const {
@@ -18,9 +61,12 @@ void EventReporter::Dropped(const std::vector<DroppedRequest>& dropped) const {
   }
 }
 
-void EventReporter::Moved(const std::string& movedTo) const {
-  if (movedTo.empty()) return;
-  Report({DeliveryEvent::Kind::OutboxMoved, "", 0, 0, 0, "not a database or damaged", movedTo});
+void EventReporter::Noticed(const std::vector<OutboxNotice>& notices) const {
+  for (const OutboxNotice& notice : notices) {
+    const auto kind = notice.kind == OutboxNotice::Kind::Moved ? DeliveryEvent::Kind::OutboxMoved
+                                                               : DeliveryEvent::Kind::OutboxDamaged;
+    Report({kind, "", 0, 0, 0, notice.reason, notice.path});
+  }
 }
 
 }  // namespace Delivery

@@ -1,25 +1,89 @@
-// The C interface: the only place C meets the library's C++. No exception
-// leaves it.
+// The C interface: the only place C meets the library's C++. Every function
+// checks its arguments, then does its work inside one guard, so that no
+// exception leaves it.
+#include <atomic>
+#include <condition_variable>
 #include <cstring>
 #include <exception>
+#include <mutex>
 #include <new>
 
 #include "ostrel_delivery.h"
 #include "outbox.h"
 
+// A handle outlives its outbox: Close releases the outbox but keeps the
+// handle (a few dozen bytes, until the process ends), so that a call racing
+// Close, or made after it, finds a closed handle instead of freed memory.
 struct Delivery_Outbox {
+  std::mutex mutex;
+  std::condition_variable callsLeft;
+  int calls = 0;  // calls in progress
+  bool closed = false;
+  std::int64_t leftAtClose = -1;
   std::unique_ptr<Delivery::Outbox> outbox;
+  Delivery_Outbox* next = nullptr;  // the handles opened before this one
 };
+
+static_assert(Delivery::kMaxTargetBytes == DELIVERY_MAX_TARGET_SIZE);
+static_assert(Delivery::kMaxHeaderLineBytes == DELIVERY_MAX_HEADER_LINE_SIZE);
 
 namespace {
 
 using std::chrono::milliseconds;
+
+// Every handle ever opened, so that leak checks see them as kept on purpose.
+std::atomic<Delivery_Outbox*> allHandles{nullptr};
+
+void Keep(Delivery_Outbox* handle) {
+  handle->next = allHandles.load();
+  while (!allHandles.compare_exchange_weak(handle->next, handle)) {
+  }
+}
+
+// One call on a handle: its outbox while the handle is open, null once it
+// is closed. Close waits for the calls in progress before it releases the
+// outbox.
+class Call {
+ public:
+  explicit Call(Delivery_Outbox* handle) : handle(handle) {
+    std::lock_guard<std::mutex> lock(handle->mutex);
+    if (handle->closed) return;
+    ++handle->calls;
+    outbox = handle->outbox.get();
+  }
+  ~Call() {
+    if (outbox == nullptr) return;
+    std::lock_guard<std::mutex> lock(handle->mutex);
+    if (--handle->calls == 0) handle->callsLeft.notify_all();
+  }
+  Call(const Call&) = delete;
+  Call& operator=(const Call&) = delete;
+  Delivery::Outbox* Outbox() const { return outbox; }
+
+ private:
+  Delivery_Outbox* const handle;
+  Delivery::Outbox* outbox = nullptr;
+};
 
 void WriteText(const std::string& text, char* target, size_t size) {
   if (target == nullptr || size == 0) return;
   const size_t length = std::min(text.size(), size - 1);
   std::memcpy(target, text.data(), length);
   target[length] = '\0';
+}
+
+// Runs `work`; an exception it throws becomes `failed`, with its text after
+// `prefix` in `error` (cut to errorSize bytes; may be null).
+template <typename Result, typename Work>
+Result Guarded(Result failed, char* error, size_t errorSize, const char* prefix, Work&& work) {
+  try {
+    return work();
+  } catch (const std::exception& e) {
+    WriteText(std::string(prefix) + e.what(), error, errorSize);
+  } catch (...) {
+    WriteText(std::string(prefix) + "unknown failure", error, errorSize);
+  }
+  return failed;
 }
 
 std::int64_t OrDefault(std::int64_t value, std::int64_t fallback) {
@@ -60,6 +124,26 @@ int64_t PendingOrUnknown(const std::optional<std::int64_t>& pending) {
   return pending ? *pending : -1;
 }
 
+int64_t CloseOpenHandle(Delivery_Outbox* handle, int64_t waitMs) {
+  {
+    std::lock_guard<std::mutex> lock(handle->mutex);
+    if (handle->closed) return handle->leftAtClose;
+    // From the callback on its own handle: its thread cannot wait for itself.
+    if (handle->outbox->OnEventThread()) return -1;
+    handle->closed = true;  // no call starts from here on
+  }
+  const int64_t left = PendingOrUnknown(handle->outbox->Close(milliseconds(waitMs)));
+  std::unique_ptr<Delivery::Outbox> outbox;
+  {
+    // The calls in progress return soon: Close made them give up their waits.
+    std::unique_lock<std::mutex> lock(handle->mutex);
+    handle->callsLeft.wait(lock, [&] { return handle->calls == 0; });
+    handle->leftAtClose = left;
+    outbox = std::move(handle->outbox);
+  }
+  return left;
+}
+
 }  // namespace
 
 extern "C" {
@@ -79,32 +163,24 @@ void Delivery_DefaultOptions(Delivery_Options* options) {
 }
 
 int32_t Delivery_CheckCollectorUrl(const char* collectorUrl, char* error, size_t errorSize) {
-  try {
-    Delivery::CollectorAddress address(collectorUrl ? collectorUrl : "");
+  const std::string url = collectorUrl ? collectorUrl : "";
+  return Guarded<int32_t>(0, error, errorSize, "", [&] {
+    Delivery::CollectorAddress address(url);
     return 1;
-  } catch (const std::exception& e) {
-    WriteText(e.what(), error, errorSize);
-  } catch (...) {
-    WriteText("unknown failure", error, errorSize);
-  }
-  return 0;
+  });
 }
 
 Delivery_Outbox* Delivery_Open(const char* folder, const char* collectorUrl,
                                const Delivery_Options* options, Delivery_EventCallback onEvent,
                                void* context, char* error, size_t errorSize) {
-  try {
+  return Guarded<Delivery_Outbox*>(nullptr, error, errorSize, "", [&] {
     auto handle = std::make_unique<Delivery_Outbox>();
     handle->outbox =
         std::make_unique<Delivery::Outbox>(folder ? folder : "", collectorUrl ? collectorUrl : "",
                                            ToOptions(options), ToCallback(onEvent, context));
+    Keep(handle.get());
     return handle.release();
-  } catch (const std::exception& e) {
-    WriteText(e.what(), error, errorSize);
-  } catch (...) {
-    WriteText("unknown failure", error, errorSize);
-  }
-  return nullptr;
+  });
 }
 
 int32_t Delivery_Submit(Delivery_Outbox* handle, const char* message, char* key, int64_t* bytes,
@@ -113,8 +189,13 @@ int32_t Delivery_Submit(Delivery_Outbox* handle, const char* message, char* key,
     WriteText("no outbox or no message given", error, errorSize);
     return DELIVERY_MALFORMED;
   }
-  try {
-    Delivery::SubmitResult result = handle->outbox->Submit(std::string_view(message));
+  return Guarded<int32_t>(DELIVERY_NOT_STORED, error, errorSize, "not stored: ", [&] {
+    const Call call(handle);
+    if (call.Outbox() == nullptr) {
+      WriteText("not stored: the outbox is closed", error, errorSize);
+      return DELIVERY_NOT_STORED;
+    }
+    const Delivery::SubmitResult result = call.Outbox()->Submit(std::string_view(message));
     switch (result.status) {
       case Delivery::SubmitResult::Status::Stored:
         WriteText(result.key, key, key ? DELIVERY_KEY_SIZE : 0);
@@ -127,49 +208,44 @@ int32_t Delivery_Submit(Delivery_Outbox* handle, const char* message, char* key,
         break;
     }
     WriteText(result.error, error, errorSize);
-  } catch (const std::exception& e) {
-    WriteText(std::string("not stored: ") + e.what(), error, errorSize);
-  } catch (...) {
-    WriteText("not stored: unknown failure", error, errorSize);
-  }
-  return DELIVERY_NOT_STORED;
+    return DELIVERY_NOT_STORED;
+  });
 }
 
 int64_t Delivery_Pending(Delivery_Outbox* handle) {
   if (handle == nullptr) return -1;
-  try {
-    return PendingOrUnknown(handle->outbox->Pending());
-  } catch (...) {
-    return -1;
-  }
+  return Guarded<int64_t>(-1, nullptr, 0, "", [&] {
+    const Call call(handle);
+    return call.Outbox() ? PendingOrUnknown(call.Outbox()->Pending()) : -1;
+  });
 }
 
 int64_t Delivery_Wait(Delivery_Outbox* handle, int64_t timeoutMs) {
   if (handle == nullptr) return -1;
-  try {
-    return PendingOrUnknown(handle->outbox->Wait(milliseconds(std::max<int64_t>(timeoutMs, 0))));
-  } catch (...) {
-    return -1;
-  }
+  const milliseconds timeout(std::max<int64_t>(timeoutMs, 0));
+  return Guarded<int64_t>(-1, nullptr, 0, "", [&] {
+    const Call call(handle);
+    return call.Outbox() ? PendingOrUnknown(call.Outbox()->Wait(timeout)) : -1;
+  });
 }
 
 void Delivery_GetCounts(Delivery_Outbox* handle, Delivery_Counts* counts) {
   if (counts == nullptr) return;
   *counts = Delivery_Counts{};
   if (handle == nullptr) return;
-  const Delivery::Counts c = handle->outbox->GetCounts();
-  *counts = {c.stored, c.sent, c.retries, c.rejected, c.dropped};
+  Guarded<int>(0, nullptr, 0, "", [&] {
+    const Call call(handle);
+    if (call.Outbox() == nullptr) return 0;
+    const Delivery::Counts c = call.Outbox()->GetCounts();
+    *counts = {c.stored, c.sent, c.retries, c.rejected, c.dropped};
+    return 0;
+  });
 }
 
 int64_t Delivery_Close(Delivery_Outbox* handle, int64_t waitMs) {
   if (handle == nullptr) return 0;
-  int64_t left = -1;
-  try {
-    left = PendingOrUnknown(handle->outbox->Close(milliseconds(std::max<int64_t>(waitMs, 0))));
-  } catch (...) {
-  }
-  delete handle;
-  return left;
+  return Guarded<int64_t>(-1, nullptr, 0, "",
+                          [&] { return CloseOpenHandle(handle, std::max<int64_t>(waitMs, 0)); });
 }
 
 }  // extern "C"

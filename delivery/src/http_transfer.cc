@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <string_view>
 
 #include "ascii.h"
@@ -13,9 +14,19 @@ namespace {
 
 constexpr std::size_t kMaxReasonBodyBytes = 200;
 
+// How long libcurl may wait for its sockets before the loop looks at the
+// time again (a stop wakes it at once, see Wakeup).
+constexpr int kPollMs = 250;
+constexpr std::chrono::milliseconds kMeanwhileInterval{1000};
+
 struct HeaderList {
   curl_slist* lines = nullptr;
   ~HeaderList() { curl_slist_free_all(lines); }
+  bool Append(const std::string& line) {
+    curl_slist* longer = curl_slist_append(lines, line.c_str());
+    if (longer != nullptr) lines = longer;
+    return longer != nullptr;
+  }
 };
 
 struct Answer {
@@ -32,11 +43,14 @@ size_t CollectBody(char* data, size_t size, size_t count, void* target) {
   return bytes;
 }
 
-std::string Trim(std::string text) {
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
-  std::size_t start = 0;
-  while (start < text.size() && std::isspace(static_cast<unsigned char>(text[start]))) ++start;
-  return text.substr(start);
+std::string Trim(std::string_view text) {
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
+    text.remove_suffix(1);
+  }
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
+    text.remove_prefix(1);
+  }
+  return std::string(text);
 }
 
 size_t CollectHeader(char* data, size_t size, size_t count, void* target) {
@@ -44,18 +58,23 @@ size_t CollectHeader(char* data, size_t size, size_t count, void* target) {
   const std::size_t bytes = size * count;
   constexpr std::string_view name = "retry-after:";
   const std::string_view line(data, bytes);
-  if (StartsWithNoCase(line, name))
-    answer->retryAfter = Trim(std::string(line.substr(name.size())));
+  if (StartsWithNoCase(line, name)) answer->retryAfter = Trim(line.substr(name.size()));
   return bytes;
-}
-
-int CheckAbandon(void* flag, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-  return static_cast<const std::atomic<bool>*>(flag)->load() ? 1 : 0;
 }
 
 bool CurlReady() {
   static const bool initialised = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
   return initialised;
+}
+
+// libcurl codes that say the request itself cannot be sent, whatever the
+// network or the collector do.
+bool RequestCannotBeSent(CURLcode code) {
+  return code == CURLE_URL_MALFORMAT || code == CURLE_BAD_FUNCTION_ARGUMENT;
+}
+
+AttemptResult Unsendable(const std::string& why) {
+  return {AttemptResult::Outcome::Rejected, 0, "cannot be sent: " + why, {}};
 }
 
 }  // namespace
@@ -79,28 +98,60 @@ std::optional<std::int64_t> ParseRetryAfter(const std::string& value, std::int64
   return std::max<std::int64_t>(0, static_cast<std::int64_t>(date) * 1000 - nowMs);
 }
 
-HttpTransfer::HttpTransfer(TransferOptions options, const std::atomic<bool>& abandon)
-    : handle(CurlReady() ? curl_easy_init() : nullptr), options(options), abandon(abandon) {}
+std::vector<std::string> CurlHeaderLines(const std::vector<std::string>& lines) {
+  std::vector<std::string> given;
+  bool contentType = false;
+  for (const std::string& line : lines) {
+    const std::size_t colon = line.find(':');
+    const std::string name = line.substr(0, colon);
+    contentType = contentType || AsciiLower(name) == "content-type";
+    // "Name:" alone tells libcurl to leave the header out; "Name;" sends it empty.
+    const bool empty = colon == std::string::npos || Trim(line.substr(colon + 1)).empty();
+    given.push_back(empty ? name + ";" : line);
+  }
+  // libcurl's defaults: a form Content-Type for a POST body, "Accept: */*",
+  // and an "Expect: 100-continue" round trip for larger bodies.
+  if (!contentType) given.push_back("Content-Type:");
+  given.push_back("Accept:");
+  given.push_back("Expect:");
+  return given;
+}
 
-HttpTransfer::~HttpTransfer() { curl_easy_cleanup(static_cast<CURL*>(handle)); }
+HttpTransfer::HttpTransfer(TransferOptions options, const std::atomic<bool>& abandon)
+    : easy(CurlReady() ? curl_easy_init() : nullptr),
+      multi(CurlReady() ? curl_multi_init() : nullptr),
+      options(options),
+      abandon(abandon) {}
+
+HttpTransfer::~HttpTransfer() {
+  curl_multi_cleanup(static_cast<CURLM*>(multi));
+  curl_easy_cleanup(static_cast<CURL*>(easy));
+}
+
+void HttpTransfer::Wakeup() {
+  if (multi != nullptr) curl_multi_wakeup(static_cast<CURLM*>(multi));
+}
 
 AttemptResult HttpTransfer::Post(const std::string& url,
                                  const std::vector<std::string>& headerLines,
-                                 const std::string& body, std::int64_t nowMs) {
-  CURL* curl = static_cast<CURL*>(handle);
-  if (curl == nullptr) return {AttemptResult::Outcome::Retry, 0, "libcurl is not available", {}};
-
-  HeaderList headers;
-  for (const std::string& line : headerLines) {
-    headers.lines = curl_slist_append(headers.lines, line.c_str());
+                                 const std::string& body, std::int64_t nowMs,
+                                 const std::function<void()>& meanwhile) {
+  CURL* curl = static_cast<CURL*>(easy);
+  CURLM* transfers = static_cast<CURLM*>(multi);
+  if (curl == nullptr || transfers == nullptr) {
+    return {AttemptResult::Outcome::Retry, 0, "libcurl is not available", {}};
   }
-  // No "Expect: 100-continue" round trip for larger bodies.
-  headers.lines = curl_slist_append(headers.lines, "Expect:");
+  HeaderList headers;
+  for (const std::string& line : CurlHeaderLines(headerLines)) {
+    if (!headers.Append(line)) return {AttemptResult::Outcome::Retry, 0, "out of memory", {}};
+  }
 
   Answer answer;
   char errorText[CURL_ERROR_SIZE] = "";
   curl_easy_reset(curl);  // keeps the open connection
-  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+  if (curl_easy_setopt(curl, CURLOPT_URL, url.c_str()) != CURLE_OK) {
+    return Unsendable("libcurl refuses the url");
+  }
   curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(curl, CURLOPT_POST, 1L);
@@ -115,20 +166,43 @@ AttemptResult HttpTransfer::Post(const std::string& url,
   curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, CollectHeader);
   curl_easy_setopt(curl, CURLOPT_HEADERDATA, &answer);
   curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
-  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, CheckAbandon);
-  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &abandon);
 
-  const CURLcode code = curl_easy_perform(curl);
+  CURLcode code = CURLE_OK;
+  bool abandoned = false;
+  if (curl_multi_add_handle(transfers, curl) != CURLM_OK) {
+    return {AttemptResult::Outcome::Retry, 0, "libcurl cannot start the transfer", {}};
+  }
+  auto lastMeanwhile = std::chrono::steady_clock::now();
+  for (int running = 1;;) {
+    if (abandon) {
+      abandoned = true;
+      break;
+    }
+    curl_multi_perform(transfers, &running);
+    if (running == 0) break;
+    curl_multi_poll(transfers, nullptr, 0, kPollMs, nullptr);
+    if (meanwhile && std::chrono::steady_clock::now() - lastMeanwhile >= kMeanwhileInterval) {
+      meanwhile();
+      lastMeanwhile = std::chrono::steady_clock::now();
+    }
+  }
+  int left = 0;
+  while (CURLMsg* message = curl_multi_info_read(transfers, &left)) {
+    if (message->msg == CURLMSG_DONE && message->easy_handle == curl) code = message->data.result;
+  }
+  curl_multi_remove_handle(transfers, curl);
   curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, nullptr);
+
   AttemptResult result;
-  if (code == CURLE_ABORTED_BY_CALLBACK) {
+  if (abandoned) {
     result.outcome = AttemptResult::Outcome::Abandoned;
     result.reason = "stopping";
     return result;
   }
   if (code != CURLE_OK) {
-    result.reason = errorText[0] != '\0' ? errorText : curl_easy_strerror(code);
+    const std::string why = errorText[0] != '\0' ? errorText : curl_easy_strerror(code);
+    if (RequestCannotBeSent(code)) return Unsendable(why);
+    result.reason = why;
     return result;
   }
   long status = 0;

@@ -18,11 +18,11 @@ Outbox::Outbox(const std::string& folder, const std::string& collectorUrl, Outbo
                EventCallback onEvent)
     : folder(folder),
       options(options),
-      onEvent(std::move(onEvent)),
-      reporter(this->onEvent, /*senderThread=*/false, &counts) {
+      events(std::move(onEvent)),
+      reporter(events, /*senderThread=*/false, &counts) {
   CollectorAddress collector(collectorUrl);
   if (folder.empty()) throw std::invalid_argument("no outbox folder given");
-  std::string movedTo;
+  std::vector<OutboxNotice> notices;
   bool opened = false;
   {
     // Opened here first, so that an unreadable file is moved aside before
@@ -30,24 +30,37 @@ Outbox::Outbox(const std::string& folder, const std::string& collectorUrl, Outbo
     // by Submit.
     std::lock_guard<std::mutex> lock(storeMutex);
     try {
-      Store(movedTo);
+      Store(notices);
       opened = true;
     } catch (const StoreError&) {
     }
   }
-  reporter.Moved(movedTo);
+  reporter.Noticed(notices);
   sender = std::make_unique<Sender>(
-      SenderSetup{folder, collector, options, this->onEvent, &counts, &writers, opened});
+      SenderSetup{folder, collector, options, &events, &counts, &writers, opened});
 }
 
 Outbox::~Outbox() { Close(milliseconds(0)); }
 
-OutboxStore& Outbox::Store(std::string& movedTo) {
+OutboxStore& Outbox::Store(std::vector<OutboxNotice>& notices) {
+  if (store && !store->IsCurrent()) store.reset();  // moved aside: the fresh file now
   if (!store) {
-    store = std::make_unique<OutboxStore>(folder, options.clock->NowMs(), &movedTo,
-                                          options.maxPageCount, &writers);
+    store = std::make_unique<OutboxStore>(
+        folder, options.clock->NowMs(), &notices,
+        StoreOptions{options.maxPageCount, &writers, /*checkFile=*/true, &closing});
   }
   return *store;
+}
+
+std::vector<DroppedRequest> Outbox::Insert(const std::string& key, const OutgoingRequest& request,
+                                           std::vector<OutboxNotice>& notices) {
+  for (int tries = 0;; ++tries) {
+    std::vector<DroppedRequest> dropped =
+        Store(notices).Insert(key, request, options.clock->NowMs(), options.bounds);
+    // Moved aside between the look before and the commit: the row may be in
+    // a file that is never sent. Stored again (same key) in the fresh one.
+    if (store->IsCurrent() || tries == 2) return dropped;
+  }
 }
 
 SubmitResult Outbox::Submit(std::string_view messageText) {
@@ -67,23 +80,23 @@ SubmitResult Outbox::Submit(std::string_view messageText) {
     return result;
   }
   std::vector<DroppedRequest> dropped;
-  std::string movedTo;
+  std::vector<OutboxNotice> notices;
   {
     std::lock_guard<std::mutex> lock(storeMutex);
-    if (closed) {
-      result.error = "the outbox is closed";
+    if (closing) {
+      result.error = "not stored: the outbox is closed";
       return result;
     }
     try {
       std::string key = NewIdempotencyKey();
-      dropped = Store(movedTo).Insert(key, request, options.clock->NowMs(), options.bounds);
+      dropped = Insert(key, request, notices);
       result = {SubmitResult::Status::Stored, key, bytes, ""};
     } catch (const StoreError& error) {
       if (error.unreadable) store.reset();  // moved aside when opened again
       result.error = std::string("not stored: ") + error.what();
     }
   }
-  reporter.Moved(movedTo);
+  reporter.Noticed(notices);
   if (result.status != SubmitResult::Status::Stored) return result;
   ++counts.stored;
   reporter.Dropped(dropped);
@@ -93,25 +106,30 @@ SubmitResult Outbox::Submit(std::string_view messageText) {
 
 std::optional<std::int64_t> Outbox::Pending() {
   std::optional<std::int64_t> pending;
-  std::string movedTo;
+  std::vector<OutboxNotice> notices;
   {
     std::lock_guard<std::mutex> lock(storeMutex);
     if (closed) return leftAtClose;
     try {
-      pending = Store(movedTo).Pending();
+      pending = Store(notices).Pending();
     } catch (const StoreError&) {
     }
   }
-  reporter.Moved(movedTo);
+  reporter.Noticed(notices);
   return pending;
 }
 
 std::optional<std::int64_t> Outbox::Wait(milliseconds timeout) {
+  return WaitUntil(timeout, /*untilClosing=*/true);
+}
+
+std::optional<std::int64_t> Outbox::WaitUntil(milliseconds timeout, bool untilClosing) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
-  const std::int64_t deadlineMs = options.clock->NowMs() + timeout.count();
+  const std::int64_t deadlineMs = options.clock->SteadyMs() + timeout.count();
   for (;;) {
     std::optional<std::int64_t> pending = Pending();
-    if (!pending || *pending == 0 || closed) return pending;  // closed: nothing sends
+    // Closed, or closing on another thread: nothing sends any more.
+    if (!pending || *pending == 0 || closed || (untilClosing && closing)) return pending;
     const auto left =
         std::chrono::duration_cast<milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left <= milliseconds(0) || sender->SleepingUntilMs() > deadlineMs) return pending;
@@ -120,26 +138,27 @@ std::optional<std::int64_t> Outbox::Wait(milliseconds timeout) {
 }
 
 std::optional<std::int64_t> Outbox::Close(milliseconds wait) {
-  {
-    std::lock_guard<std::mutex> lock(storeMutex);
-    if (closed) return leftAtClose;
-  }
-  Wait(wait);
+  if (closed) return leftAtClose;
+  WaitUntil(wait, /*untilClosing=*/false);
+  closing = true;
   sender->Stop();
-  std::string movedTo;
+  std::vector<OutboxNotice> notices;
   std::optional<std::int64_t> left;
   {
     std::lock_guard<std::mutex> lock(storeMutex);
     if (closed) return leftAtClose;
     try {
-      leftAtClose = Store(movedTo).Pending();
+      OutboxStore& last = Store(notices);
+      leftAtClose = last.Pending();
+      last.Checkpoint();  // what is stored is in the database, not only in its log
     } catch (const StoreError&) {
     }
     closed = true;
     store.reset();
     left = leftAtClose;
   }
-  reporter.Moved(movedTo);
+  reporter.Noticed(notices);
+  events.Finish();
   return left;
 }
 

@@ -1,6 +1,9 @@
 // The library's C++ face, wrapped by the C interface (exports.cc): stores
-// request messages in the outbox on the caller's thread and has a Sender
-// deliver them.
+// request messages in the outbox on the caller's thread, has a Sender
+// deliver them, and hands events to the callback from a thread of its own.
+// Every method may be called from any thread while the object lives; a
+// Close on one thread makes calls in progress on others return soon. The
+// callback must not destroy the object it is called for.
 #pragma once
 
 #include <atomic>
@@ -50,30 +53,39 @@ class Outbox {
   // Waits until nothing is pending, `timeout` has passed, or the next
   // attempt is due only after that; returns Pending() then.
   std::optional<std::int64_t> Wait(std::chrono::milliseconds timeout);
-  // Wait(wait), then stops the sender. Returns what is left pending. Later
-  // calls return the same without waiting.
+  // Wait(wait), then stops the sender at once, copies the log into the
+  // database, and hands the callback the events still queued. Returns what
+  // is left pending. Later calls return the same without waiting.
   std::optional<std::int64_t> Close(std::chrono::milliseconds wait);
 
   Counts GetCounts() const;
+  // Whether the calling thread is the one that runs the event callback.
+  bool OnEventThread() const { return events.OnOwnThread(); }
   // Makes the sender look again now (after a test moved the clock).
   void Nudge();
 
  private:
-  // The caller's connection, opened on first use; throws StoreError. When
-  // an unreadable file was moved aside, `movedTo` says where (reported by
-  // the caller once storeMutex is released).
-  OutboxStore& Store(std::string& movedTo);
+  // The caller's connection to the file that is the outbox now, opened on
+  // first use and again once that file was moved aside; call with
+  // storeMutex held. Throws StoreError. What it found goes to `notices`.
+  OutboxStore& Store(std::vector<OutboxNotice>& notices);
+  // Inserts on the caller's connection; when the file was moved aside
+  // meanwhile, inserts again into the fresh one. Call with storeMutex held.
+  std::vector<DroppedRequest> Insert(const std::string& key, const OutgoingRequest& request,
+                                     std::vector<OutboxNotice>& notices);
+  std::optional<std::int64_t> WaitUntil(std::chrono::milliseconds timeout, bool untilClosing);
 
   const std::string folder;
   const OutboxOptions options;
-  const EventCallback onEvent;
   SharedCounts counts;
+  EventDelivery events;
   const EventReporter reporter;
 
   std::mutex storeMutex;  // the caller's connection
   std::unique_ptr<OutboxStore> store;
   std::mutex writers;  // the turn to write, shared with the sender's connection
   std::optional<std::int64_t> leftAtClose;
+  std::atomic<bool> closing{false};  // calls in progress give up their waits
   std::atomic<bool> closed{false};
   std::unique_ptr<Sender> sender;  // last: starts once everything above is ready
 };

@@ -1,7 +1,13 @@
 #include "outbox_store.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <functional>
+#include <map>
+
+#include "log_check.h"
 #include "log_write_vfs.h"
-#include "outbox_folder.h"
 
 namespace Delivery {
 namespace {
@@ -62,30 +68,102 @@ std::vector<std::string> SplitLines(const std::string& joined) {
   return lines;
 }
 
-std::unique_ptr<Database> OpenDatabase(const std::string& path, std::int64_t maxPageCount,
-                                       bool checkFile) {
+// A connection whose file is the one at `path` now (so that IsCurrent
+// compares with the file SQLite has open): the name is looked at before and
+// after SQLite opens it, and it is opened again when the two differ.
+std::unique_ptr<Database> OpenNamedFile(const std::string& path, FileIdentity& identity) {
+  for (int tries = 0;; ++tries) {
+    const std::optional<FileIdentity> before = IdentityOf(path);
+    auto database = std::make_unique<Database>(path, LogWriteVfsName());
+    const std::optional<FileIdentity> after = IdentityOf(path);
+    if ((before && before == after) || tries == 3) {
+      identity = after.value_or(FileIdentity{});
+      return database;
+    }
+  }
+}
+
+std::unique_ptr<Database> OpenDatabase(const std::string& path, const StoreOptions& options,
+                                       bool checkFile, FileIdentity& identity) {
   MakeOwnerOnlyFile(path);
-  auto database = std::make_unique<Database>(path, LogWriteVfsName());
-  database->WaitWhenBusy(1000);
+  auto database = OpenNamedFile(path, identity);
+  database->WaitWhenBusy(1000, options.giveUp);
   if (database->QueryText("PRAGMA journal_mode = WAL") != "wal") {
     throw StoreError("cannot switch " + path + " to write-ahead logging");
   }
   // In WAL mode a committed transaction survives a crash of the process.
   database->Exec("PRAGMA synchronous = NORMAL");
-  // No commit copies the log into the database (which syncs the disk, and
-  // would happen in the turn to write): the sender does it between its
-  // steps, see Checkpoint.
-  database->Exec("PRAGMA wal_autocheckpoint = 0");
-  if (maxPageCount > 0) database->Exec("PRAGMA max_page_count = " + std::to_string(maxPageCount));
+  if (options.maxPageCount > 0) {
+    database->Exec("PRAGMA max_page_count = " + std::to_string(options.maxPageCount));
+  }
   if (checkFile) {
     std::string check = database->QueryText("PRAGMA quick_check");
     if (check != "ok") throw StoreError(path + " is damaged: " + check, /*unreadable=*/true);
   }
   database->Exec(kSchema);
+  // The sender copies the log into the database between its steps, every
+  // second; a commit does so itself only past the limit (stores faster than
+  // the sender's copies keep up with), so that the files stay bounded.
+  database->LimitLog(kLogLimitBytes);
   return database;
 }
 
+// Copies `from` to a new owner-only file `to`. False when it cannot.
+bool CopyFile(const std::string& from, const std::string& to) {
+  const int in = open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  const int out = open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  bool copied = in >= 0 && out >= 0;
+  char buffer[64 * 1024];
+  for (ssize_t got; copied && (got = read(in, buffer, sizeof buffer)) != 0;) {
+    copied = got > 0 && write(out, buffer, static_cast<std::size_t>(got)) == got;
+  }
+  if (in >= 0) close(in);
+  if (out >= 0) close(out);
+  return copied;
+}
+
+// Reports damage in the log of the database `path` that will lose requests,
+// with a copy of the log kept beside it.
+void CheckLog(const std::string& path, std::int64_t nowMs, std::vector<OutboxNotice>& notices) {
+  const std::string log = path + "-wal";
+  const std::string damage = FindLogDamage(log);
+  if (damage.empty()) return;
+  const std::string copy = log + ".damaged-" + std::to_string(nowMs);
+  const bool copied = CopyFile(log, copy);
+  notices.push_back({OutboxNotice::Kind::Damaged, copied ? copy : "",
+                     damage +
+                         "; requests stored in them and not yet copied into the database are lost" +
+                         (copied ? "" : " (the log could not be copied)")});
+}
+
 }  // namespace
+
+// This process's connections, counted per database file name: the log is
+// looked at for damage (see CheckLog) only by the first, and only when no
+// other process has it open, so that nothing writes it meanwhile.
+class OutboxStore::Registration {
+ public:
+  Registration(const std::string& path, const std::function<void()>& whenFirst) : path(path) {
+    std::lock_guard<std::mutex> lock(Mutex());
+    if (Counts()[path]++ == 0) whenFirst();
+  }
+  ~Registration() {
+    std::lock_guard<std::mutex> lock(Mutex());
+    if (--Counts()[path] == 0) Counts().erase(path);
+  }
+
+ private:
+  // Never destroyed: a connection closed by a static destructor still leaves.
+  static std::mutex& Mutex() {
+    static auto* const mutex = new std::mutex;
+    return *mutex;
+  }
+  static std::map<std::string, int>& Counts() {
+    static auto* const counts = new std::map<std::string, int>;
+    return *counts;
+  }
+  const std::string path;
+};
 
 struct OutboxStore::Statements {
   explicit Statements(Database& db)
@@ -143,24 +221,37 @@ std::int64_t RequestBytes(const OutgoingRequest& request) {
   return bytes;
 }
 
-OutboxStore::OutboxStore(const std::string& folder, std::int64_t nowMs, std::string* movedTo,
-                         std::int64_t maxPageCount, std::mutex* writers, bool checkFile)
-    : writers(writers) {
-  MakeOwnerOnlyFolder(folder);
-  const std::string path = folder + "/" + kFileName;
+OutboxStore::OutboxStore(const std::string& folder, std::int64_t nowMs,
+                         std::vector<OutboxNotice>* notices, StoreOptions options)
+    : writers(options.writers) {
+  std::vector<OutboxNotice> found;
+  path = PrepareOutboxFolder(folder) + "/" + kFileName;
+  MoveAsideUnusableFiles(path, nowMs, found);
   try {
-    database = OpenDatabase(path, maxPageCount, checkFile);
-  } catch (const StoreError& error) {
-    if (!error.unreadable) throw;
-    std::string aside = MoveAside(path, nowMs);
-    if (movedTo) *movedTo = aside;
-    database = OpenDatabase(path, maxPageCount, /*checkFile=*/true);
+    registration = std::make_unique<Registration>(path, [&] {
+      if (!OpenedByAnotherProcess(path)) CheckLog(path, nowMs, found);
+    });
+    try {
+      database = OpenDatabase(path, options, options.checkFile, identity);
+    } catch (const StoreError& error) {
+      if (!error.unreadable) throw;
+      database.reset();
+      found.push_back({OutboxNotice::Kind::Moved, MoveAside(path, nowMs),
+                       std::string("not a database or damaged: ") + error.what()});
+      database = OpenDatabase(path, options, /*checkFile=*/true, identity);
+    }
+    statements = std::make_unique<Statements>(*database);
+    pageSize = database->PageSize();
+  } catch (...) {
+    if (notices) notices->insert(notices->end(), found.begin(), found.end());
+    throw;
   }
-  statements = std::make_unique<Statements>(*database);
-  pageSize = std::stoll(database->QueryText("PRAGMA page_size"));
+  if (notices) notices->insert(notices->end(), found.begin(), found.end());
 }
 
 OutboxStore::~OutboxStore() = default;
+
+bool OutboxStore::IsCurrent() const { return IdentityOf(path) == identity; }
 
 std::unique_lock<std::mutex> OutboxStore::WriteTurn() {
   return writers ? std::unique_lock<std::mutex>(*writers) : std::unique_lock<std::mutex>();

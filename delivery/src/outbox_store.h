@@ -5,6 +5,7 @@
 // share, so that one waiting for another is woken as soon as it is done.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "outbox_folder.h"
 #include "request_message.h"
 #include "sqlite_database.h"
 
@@ -39,21 +41,40 @@ struct DroppedRequest {
 // The size a request counts against the byte bound.
 std::int64_t RequestBytes(const OutgoingRequest& request);
 
+// The size the write-ahead log is kept near: a commit that leaves it longer
+// copies it into the database, and a log started over is cut back to it.
+inline constexpr std::int64_t kLogLimitBytes = 4 << 20;
+
+struct StoreOptions {
+  std::int64_t maxPageCount = 0;  // > 0: the database cannot grow past it (a full disk, for tests)
+  std::mutex* writers = nullptr;  // the mutex this process's connections write under
+  // False skips the damage check (another connection has just made it); it
+  // reads the whole file.
+  bool checkFile = true;
+  // Once true, a wait for another connection's lock gives up at once.
+  const std::atomic<bool>* giveUp = nullptr;
+};
+
 class OutboxStore {
  public:
   static constexpr const char* kFileName = "outbox.sqlite";
 
   // Opens "<folder>/outbox.sqlite", creating the folder (0700) and the
-  // database (0600) when missing. A file that is not a database or is
-  // damaged is moved aside (see MoveAside) and a fresh one started; then
-  // `movedTo` receives where it went. `maxPageCount` > 0 limits the
-  // database's size (a full disk, for tests). `writers`, when given, is
-  // the mutex this process's connections write under. `checkFile` false
-  // skips the damage check (another connection has just made it); it reads
-  // the whole file. Throws StoreError.
-  OutboxStore(const std::string& folder, std::int64_t nowMs, std::string* movedTo,
-              std::int64_t maxPageCount = 0, std::mutex* writers = nullptr, bool checkFile = true);
+  // database (0600) when missing (see PrepareOutboxFolder for the folders
+  // it refuses). A database file that is not a database or is damaged, and
+  // anything in place of its files that is not a usable file, is moved
+  // aside (see MoveAside) and a fresh one started. Damage in the log that
+  // loses requests is found (see FindLogDamage) when no other connection
+  // uses the log, and a copy of the log kept. `notices` (may be null)
+  // receives what was found. Throws StoreError.
+  OutboxStore(const std::string& folder, std::int64_t nowMs, std::vector<OutboxNotice>* notices,
+              StoreOptions options = {});
   ~OutboxStore();
+
+  // False once "<folder>/outbox.sqlite" is no longer the file this
+  // connection has open (another connection moved it aside): a new
+  // connection must be opened for the outbox now.
+  bool IsCurrent() const;
 
   // Stores a new request, then drops the oldest requests while the count
   // or byte bound is exceeded; one transaction. Returns what was dropped.
@@ -92,6 +113,11 @@ class OutboxStore {
   std::unique_lock<std::mutex> WriteTurn();
   void DeleteRow(std::int64_t id);
 
+  class Registration;
+
+  std::string path;
+  FileIdentity identity;
+  std::unique_ptr<Registration> registration;  // before the database: released after it
   std::unique_ptr<Database> database;
   std::unique_ptr<Statements> statements;
   std::int64_t pageSize = 0;

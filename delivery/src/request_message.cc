@@ -2,6 +2,7 @@
 
 #include <simdjson.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -42,9 +43,18 @@ class MessageParser {
   std::size_t capacity = 0;
 };
 
+// A member of the message, present exactly once: with a repeated member,
+// which one the game meant is unknown.
 simdjson::dom::element Member(simdjson::dom::object message, const char* key) {
   simdjson::dom::element value;
-  if (message[key].get(value)) throw MalformedMessage(std::string("\"") + key + "\" is missing");
+  int seen = 0;
+  for (simdjson::dom::key_value_pair field : message) {
+    if (field.key != key) continue;
+    value = field.value;
+    ++seen;
+  }
+  if (seen == 0) throw MalformedMessage(std::string("\"") + key + "\" is missing");
+  if (seen > 1) throw MalformedMessage(std::string("\"") + key + "\" appears more than once");
   return value;
 }
 
@@ -54,6 +64,43 @@ std::string_view StringMember(simdjson::dom::object message, const char* key) {
     throw MalformedMessage(std::string("\"") + key + "\" is not a string");
   }
   return text;
+}
+
+bool IsTokenChar(char c) {
+  static const std::string_view marks = "!#$%&'*+-.^_`|~";
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+         marks.find(c) != std::string_view::npos;
+}
+
+bool IsControl(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return (byte < 0x20 && byte != '\t') || byte == 0x7f;
+}
+
+// Why `line` cannot be sent as a header line; "" when it can.
+std::string HeaderLineProblem(std::string_view line) {
+  if (line.size() > kMaxHeaderLineBytes) {
+    return "header line of " + std::to_string(line.size()) + " bytes is longer than " +
+           std::to_string(kMaxHeaderLineBytes);
+  }
+  if (line.find_first_of("\r\n") != std::string_view::npos) {
+    return "header line contains a line break";
+  }
+  const std::size_t colon = line.find(':');
+  const std::string_view name = line.substr(0, colon);
+  if (colon == std::string_view::npos || name.empty() ||
+      !std::all_of(name.begin(), name.end(), IsTokenChar)) {
+    return "header line \"" + std::string(line) + "\" is not \"Name: value\"";
+  }
+  if (std::any_of(line.begin() + colon, line.end(), IsControl)) {
+    return "header line \"" + std::string(name) + "\" contains a control character";
+  }
+  return "";
+}
+
+bool IsKeptHeader(std::string_view line) {
+  const std::string name = AsciiLower(line.substr(0, line.find(':')));
+  return name == "x-api-key" || name == "content-type";
 }
 
 // The header lines the collector needs; any other line is left out.
@@ -66,15 +113,9 @@ std::vector<std::string> KeptHeaderLines(simdjson::dom::object message) {
   for (simdjson::dom::element item : lines) {
     std::string_view line;
     if (item.get(line)) throw MalformedMessage("\"headers\" holds a non-string");
-    if (line.find_first_of("\r\n") != std::string_view::npos) {
-      throw MalformedMessage("header line contains a line break");
-    }
-    std::size_t colon = line.find(':');
-    if (colon == 0 || colon == std::string_view::npos) {
-      throw MalformedMessage("header line \"" + std::string(line) + "\" is not \"Name: value\"");
-    }
-    const std::string name = AsciiLower(line.substr(0, colon));
-    if (name == "x-api-key" || name == "content-type") kept.emplace_back(line);
+    const std::string problem = HeaderLineProblem(line);
+    if (!problem.empty()) throw MalformedMessage(problem);
+    if (IsKeptHeader(line)) kept.emplace_back(line);
   }
   return kept;
 }
@@ -87,6 +128,12 @@ OutgoingRequest ReadParsed(simdjson::dom::element root) {
   request.headers = KeptHeaderLines(message);
   request.target = PathAndQuery(std::string(StringMember(message, "url")));
   return request;
+}
+
+std::string TargetProblem(const std::string& target) {
+  if (target.size() <= kMaxTargetBytes) return "";
+  return "url path and query of " + std::to_string(target.size()) + " bytes are longer than " +
+         std::to_string(kMaxTargetBytes);
 }
 
 bool NeedsEncoding(unsigned char c) {
@@ -132,7 +179,23 @@ std::string PathAndQuery(const std::string& url) {
   }
   if (pathStart == std::string::npos) return "/";
   std::string rest = url.substr(pathStart, url.find('#', pathStart) - pathStart);
-  return EncodeUnsafeBytes(rest.empty() || rest[0] != '/' ? "/" + rest : rest);
+  std::string target = EncodeUnsafeBytes(rest.empty() || rest[0] != '/' ? "/" + rest : rest);
+  const std::string problem = TargetProblem(target);
+  if (!problem.empty()) throw MalformedMessage(problem);
+  return target;
+}
+
+std::string UnsendableReason(const OutgoingRequest& request) {
+  std::string problem = TargetProblem(request.target);
+  if (request.target.empty() || request.target[0] != '/' ||
+      std::any_of(request.target.begin(), request.target.end(),
+                  [](char c) { return NeedsEncoding(static_cast<unsigned char>(c)); })) {
+    problem = "target \"" + request.target.substr(0, 100) + "\" is not a path and query";
+  }
+  for (const std::string& line : request.headers) {
+    if (problem.empty()) problem = HeaderLineProblem(line);
+  }
+  return problem;
 }
 
 }  // namespace Delivery

@@ -12,14 +12,19 @@ std::int64_t BackOffCeilingMs(const RetryPolicy& policy, int attempts) {
   return std::min(ceiling, policy.maxRetryMs);
 }
 
+std::int64_t LongestDelayMs(const RetryPolicy& policy) {
+  return std::max(policy.maxRetryMs, kMaxRetryAfterMs);
+}
+
 SendSchedule::SendSchedule(RetryPolicy policy, std::uint64_t seed) : policy(policy), random(seed) {}
 
 std::int64_t SendSchedule::OnFailure(int attempts, std::optional<std::int64_t> retryAfterMs,
                                      std::int64_t nowMs) {
   if (!failingSinceMs) failingSinceMs = nowMs;
-  if (retryAfterMs) return std::clamp<std::int64_t>(*retryAfterMs, 0, kMaxRetryAfterMs);
-  std::uniform_int_distribution<std::int64_t> delay(0, BackOffCeilingMs(policy, attempts));
-  return delay(random);
+  std::uniform_int_distribution<std::int64_t> draw(0, BackOffCeilingMs(policy, attempts));
+  const std::int64_t backOff = draw(random);
+  if (!retryAfterMs) return backOff;
+  return std::max(backOff, std::clamp<std::int64_t>(*retryAfterMs, 0, kMaxRetryAfterMs));
 }
 
 void SendSchedule::OnAnswer(std::int64_t nowMs, std::int64_t waiting) {

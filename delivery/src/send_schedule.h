@@ -1,7 +1,8 @@
 // When the sender tries again: exponential back-off with full jitter after
-// a failed attempt, Retry-After when the collector names a time, and spaced
-// sends while catching up after an outage. Pure logic with no I/O, so the
-// simulation in bench/ runs exactly this schedule.
+// a failed attempt, lengthened by a Retry-After the collector names, and
+// spaced sends while catching up after an outage. Pure logic with no I/O, so
+// the simulation in bench/ runs exactly this schedule. Its times are on the
+// monotonic clock.
 #pragma once
 
 #include <cstdint>
@@ -21,14 +22,20 @@ inline constexpr std::int64_t kMaxRetryAfterMs = 3600 * 1000;
 // min(maxRetryMs, firstRetryMs * 2^(attempts-1)) for attempts >= 1.
 std::int64_t BackOffCeilingMs(const RetryPolicy& policy, int attempts);
 
+// The longest delay the schedule ever sets: a next-attempt time read from
+// disk (written by another run, or under another wall-clock time) is
+// trusted no further ahead than this.
+std::int64_t LongestDelayMs(const RetryPolicy& policy);
+
 class SendSchedule {
  public:
   SendSchedule(RetryPolicy policy, std::uint64_t seed);
 
   // A failed attempt (the request's `attempts`-th) at nowMs. Returns the
-  // delay before the next attempt: `retryAfterMs` when the collector named
-  // one (at most kMaxRetryAfterMs), else drawn uniformly from
-  // [0, BackOffCeilingMs(attempts)].
+  // delay before the next attempt: drawn uniformly from
+  // [0, BackOffCeilingMs(attempts)], or the collector's `retryAfterMs`
+  // (at most kMaxRetryAfterMs) when that is longer. A Retry-After only
+  // lengthens a wait: "0", or a date already past, leaves the back-off.
   std::int64_t OnFailure(int attempts, std::optional<std::int64_t> retryAfterMs,
                          std::int64_t nowMs);
 

@@ -18,15 +18,10 @@ using std::chrono::milliseconds;
 // request stored by another process is noticed within this time).
 constexpr milliseconds kPollInterval{1000};
 
-// How often the sender copies the outbox's log into its database and drops
+// How often the sender copies the outbox's log into its database (so that
+// damage to the log can cost no more than this much of requests) and drops
 // requests past a bound.
-constexpr milliseconds kUpkeepInterval{1000};
-
-// A checkpoint syncs the disk twice (milliseconds each), and the log starts
-// over only when one copied all of it with no store in between. Stores that
-// come faster than that keep it growing; past this size the sender makes
-// this process's stores wait for one short checkpoint (see KeepLogShort).
-constexpr std::int64_t kLongLogBytes = 32 << 20;
+constexpr std::int64_t kUpkeepIntervalMs = 1000;
 
 std::uint64_t RandomSeed() {
   std::random_device device;
@@ -38,8 +33,9 @@ std::uint64_t RandomSeed() {
 Sender::Sender(SenderSetup setup)
     : setup(std::move(setup)),
       clock(*this->setup.options.clock),
-      reporter(this->setup.onEvent, /*senderThread=*/true, this->setup.counts),
+      reporter(*this->setup.events, /*senderThread=*/true, this->setup.counts),
       schedule(this->setup.options.retry, RandomSeed()),
+      transfer(this->setup.options.transfer, abandon),
       thread([this] { Run(); }) {}
 
 Sender::~Sender() { Stop(); }
@@ -50,6 +46,7 @@ void Sender::Stop() {
     stopping = true;
   }
   abandon = true;
+  transfer.Wakeup();
   changed.notify_all();
   if (thread.joinable()) thread.join();
 }
@@ -88,7 +85,7 @@ bool Sender::Stopping() {
   return stopping;
 }
 
-// Waits until `untilMs` on the outbox's clock (0: no particular time), at
+// Waits until `untilMs` on the steady clock (0: no particular time), at
 // most `longest`, or until nudged or stopped.
 void Sender::Sleep(std::int64_t untilMs, milliseconds longest) {
   std::unique_lock<std::mutex> lock(mutex);
@@ -101,7 +98,7 @@ void Sender::Sleep(std::int64_t untilMs, milliseconds longest) {
   sleepingUntilMs = untilMs;
   idle = untilMs == 0;
   milliseconds wait = longest;
-  if (untilMs > 0) wait = std::min(wait, milliseconds(untilMs - clock.NowMs()));
+  if (untilMs > 0) wait = std::min(wait, milliseconds(untilMs - clock.SteadyMs()));
   changed.wait_for(lock, std::max(wait, milliseconds(0)), [this] { return nudged || stopping; });
   nudged = false;
   idle = false;
@@ -113,27 +110,32 @@ void Sender::Run() {
   // (the game thread, right after storing a request).
   const sched_param batch{};
   pthread_setschedparam(pthread_self(), SCHED_BATCH, &batch);
-  HttpTransfer transfer(setup.options.transfer, abandon);
   SenderLock senderLock(setup.folder);
   std::unique_ptr<OutboxStore> store;
   bool firstOpening = true;
   while (!Stopping()) {
-    if (!senderLock.TryAcquire()) {  // another process sends
+    if (!HoldSenderLock(senderLock)) {  // another process sends, or the lock is unusable
       Sleep(0, kPollInterval);
       continue;
     }
     try {
+      if (store && !store->IsCurrent()) store.reset();  // moved aside: the fresh file now
       if (!store) {
-        std::string movedTo;
+        std::vector<OutboxNotice> notices;
+        StoreOptions options{setup.options.maxPageCount, setup.writers, true, &abandon};
         // The first opening may skip the check the caller's connection has
         // just made; opening again after an error looks at the file.
-        const bool checkFile = !(firstOpening && setup.fileChecked);
+        options.checkFile = !(firstOpening && setup.fileChecked);
         firstOpening = false;
-        store = std::make_unique<OutboxStore>(setup.folder, clock.NowMs(), &movedTo,
-                                              setup.options.maxPageCount, setup.writers, checkFile);
-        reporter.Moved(movedTo);
+        try {
+          store = std::make_unique<OutboxStore>(setup.folder, clock.NowMs(), &notices, options);
+        } catch (const StoreError&) {
+          reporter.Noticed(notices);
+          throw;
+        }
+        reporter.Noticed(notices);
       }
-      Step(*store, transfer);
+      Step(*store);
     } catch (const StoreError&) {
       store.reset();  // opened again on the next turn
       Sleep(0, kPollInterval);
@@ -141,15 +143,27 @@ void Sender::Run() {
   }
 }
 
-void Sender::Step(OutboxStore& store, HttpTransfer& transfer) {
+// Takes (or keeps) the sender lock; reports a lock file moved aside, and a
+// lock that cannot be taken at all once per reason.
+bool Sender::HoldSenderLock(SenderLock& lock) {
+  SenderLock::Attempt attempt = lock.TryAcquire(clock.NowMs());
+  reporter.Noticed(attempt.notices);
+  if (!attempt.problem.empty() && attempt.problem != lockProblem) {
+    reporter.Report({DeliveryEvent::Kind::OutboxDamaged, "", 0, 0, 0,
+                     "nothing is sent: " + attempt.problem, ""});
+  }
+  lockProblem = attempt.problem;
+  return attempt.held;
+}
+
+void Sender::Step(OutboxStore& store) {
   {
     std::lock_guard<std::mutex> lock(mutex);
     storedSince = false;
   }
-  const auto now = std::chrono::steady_clock::now();
-  if (now - lastUpkeep >= kUpkeepInterval) {
+  if (clock.SteadyMs() - lastUpkeepMs >= kUpkeepIntervalMs) {
     Upkeep(store);
-    lastUpkeep = now;
+    lastUpkeepMs = clock.SteadyMs();
   }
   std::optional<StoredRequest> head = store.OldestPending();
   if (!head) {
@@ -157,45 +171,64 @@ void Sender::Step(OutboxStore& store, HttpTransfer& transfer) {
     Sleep(0, kPollInterval);
     return;
   }
-  // The first attempt of a run goes out at once: requests kept by an
-  // earlier run are sent first, without waiting out that run's back-off.
-  const std::int64_t due =
-      firstAttemptOfRun ? 0 : std::max(head->nextAttemptMs, schedule.NotBeforeMs());
-  if (due > clock.NowMs()) {
+  const std::int64_t due = DueMs(*head);
+  if (due > clock.SteadyMs()) {
     Sleep(due, kPollInterval);
     return;
   }
   firstAttemptOfRun = false;
-  Send(store, transfer, *head);
+  Send(store, *head);
 }
 
 void Sender::Upkeep(OutboxStore& store) {
   reporter.Dropped(store.DropOverBounds(clock.NowMs(), setup.options.bounds));
-  KeepLogShort(store);
-}
-
-// Copies the log into the database (this thread's work, never the game
-// thread's), so that it starts over and stays short: stores then write
-// into pages the system already holds.
-void Sender::KeepLogShort(OutboxStore& store) {
-  if (store.Checkpoint() < kLongLogBytes || setup.writers == nullptr) return;
-  // The first copied the long log; this one copies what came in meanwhile,
-  // so that the one the stores wait for copies only a few milliseconds' worth.
-  store.Checkpoint();
-  std::lock_guard<std::mutex> turn(*setup.writers);
   store.Checkpoint();
 }
 
-void Sender::Send(OutboxStore& store, HttpTransfer& transfer, const StoredRequest& head) {
-  std::vector<std::string> headers = head.request.headers;
-  headers.push_back("Idempotency-Key: " + head.key);
-  AttemptResult result = transfer.Post(setup.collector.Target(head.request.target), headers,
-                                       head.request.body, clock.NowMs());
-  const std::int64_t now = clock.NowMs();
+// When the head request may go, on the steady clock. The first attempt of a
+// run goes out at once: requests kept by an earlier run are sent first,
+// without waiting out that run's back-off. A next-attempt time this run did
+// not set comes from disk, in wall-clock time: trusted at most the longest
+// delay ahead.
+std::int64_t Sender::DueMs(const StoredRequest& head) {
+  if (firstAttemptOfRun) return 0;
+  if (!headDue || headDue->id != head.id) {
+    const std::int64_t wait = std::clamp<std::int64_t>(head.nextAttemptMs - clock.NowMs(), 0,
+                                                       LongestDelayMs(setup.options.retry));
+    headDue = Due{head.id, clock.SteadyMs() + wait};
+  }
+  return std::max(headDue->steadyMs, schedule.NotBeforeMs());
+}
+
+void Sender::Send(OutboxStore& store, const StoredRequest& head) {
+  AttemptResult result;
+  const std::string unsendable = UnsendableReason(head.request);
+  if (unsendable.empty()) {
+    std::vector<std::string> headers = head.request.headers;
+    headers.push_back("Idempotency-Key: " + head.key);
+    result = transfer.Post(setup.collector.Target(head.request.target), headers, head.request.body,
+                           clock.NowMs(), [&] {
+                             try {
+                               store.Checkpoint();
+                             } catch (const StoreError&) {
+                             }
+                           });
+  } else {
+    result = {AttemptResult::Outcome::Rejected, 0, "cannot be sent: " + unsendable, {}};
+  }
+  if (result.outcome == AttemptResult::Outcome::Abandoned) return;  // the request stays as it was
+  Record(store, head, result);
+  std::lock_guard<std::mutex> lock(mutex);
+  ++steps;
+  changed.notify_all();
+}
+
+void Sender::Record(OutboxStore& store, const StoredRequest& head, const AttemptResult& result) {
+  const std::int64_t now = clock.SteadyMs();
   const int attempts = head.attempts + 1;
   switch (result.outcome) {
     case AttemptResult::Outcome::Abandoned:
-      return;  // stopping: the request stays as it was
+      break;
     case AttemptResult::Outcome::Delivered:
       store.Delete(head.id);
       schedule.OnAnswer(now, store.Pending());
@@ -204,23 +237,21 @@ void Sender::Send(OutboxStore& store, HttpTransfer& transfer, const StoredReques
       break;
     case AttemptResult::Outcome::Rejected:
       store.SetAside(head.id, attempts, result.status, result.reason);
-      schedule.OnAnswer(now, store.Pending());
+      if (result.status != 0) schedule.OnAnswer(now, store.Pending());
       ++setup.counts->rejected;
       reporter.Report(
           {DeliveryEvent::Kind::Rejected, head.key, result.status, attempts, 0, result.reason, ""});
       break;
     case AttemptResult::Outcome::Retry: {
       const std::int64_t delay = schedule.OnFailure(attempts, result.retryAfterMs, now);
-      store.ScheduleRetry(head.id, attempts, now + delay);
+      store.ScheduleRetry(head.id, attempts, clock.NowMs() + delay);
+      headDue = Due{head.id, now + delay};
       ++setup.counts->retries;
       reporter.Report({DeliveryEvent::Kind::Retry, head.key, result.status, attempts, delay,
                        result.reason, ""});
       break;
     }
   }
-  std::lock_guard<std::mutex> lock(mutex);
-  ++steps;
-  changed.notify_all();
 }
 
 }  // namespace Delivery

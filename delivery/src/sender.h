@@ -1,6 +1,8 @@
 // The sender thread: takes the oldest pending request from the outbox,
 // posts it to the collector and records what came of it, one request at a
-// time, waiting out back-off and catch-up delays in between.
+// time, waiting out back-off and catch-up delays in between. Its waits run
+// on the monotonic clock; it copies the outbox's log into the database at
+// least once a second, during a transfer too.
 #pragma once
 
 #include <atomic>
@@ -8,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -25,7 +28,7 @@ struct SenderSetup {
   std::string folder;
   CollectorAddress collector;
   OutboxOptions options;
-  EventCallback onEvent;
+  EventDelivery* events;
   SharedCounts* counts;
   std::mutex* writers = nullptr;  // the turn to write of this process's connections
   // The caller's connection has just opened and checked the file, so the
@@ -49,19 +52,28 @@ class Sender {
   // Waits at most `timeout` for the sender to make a step (or for a nudge).
   void WaitForStep(std::chrono::milliseconds timeout);
 
-  // The time the sender waits for before its next attempt; 0 when it is
-  // not waiting for a time (sending, idle, or another process sends).
+  // The time (on the outbox clock's SteadyMs) the sender waits for before
+  // its next attempt; 0 when it is not waiting for a time (sending, idle,
+  // or another process sends).
   std::int64_t SleepingUntilMs();
 
-  // Stops the thread; a transfer in progress is abandoned, its request kept.
+  // Stops the thread at once, whatever it is doing: a transfer in progress
+  // is abandoned, its request kept.
   void Stop();
 
  private:
+  struct Due {
+    std::int64_t id;
+    std::int64_t steadyMs;
+  };
+
   void Run();
-  void Step(OutboxStore& store, HttpTransfer& transfer);
+  bool HoldSenderLock(SenderLock& lock);
+  void Step(OutboxStore& store);
   void Upkeep(OutboxStore& store);
-  void KeepLogShort(OutboxStore& store);
-  void Send(OutboxStore& store, HttpTransfer& transfer, const StoredRequest& head);
+  std::int64_t DueMs(const StoredRequest& head);
+  void Send(OutboxStore& store, const StoredRequest& head);
+  void Record(OutboxStore& store, const StoredRequest& head, const AttemptResult& result);
   void Sleep(std::int64_t untilMs, std::chrono::milliseconds longest);
   bool Stopping();
 
@@ -70,7 +82,9 @@ class Sender {
   const EventReporter reporter;
   SendSchedule schedule;
   bool firstAttemptOfRun = true;
-  std::chrono::steady_clock::time_point lastUpkeep;
+  std::int64_t lastUpkeepMs = 0;
+  std::optional<Due> headDue;  // the head request's next attempt, on the steady clock
+  std::string lockProblem;     // reported once until it changes
 
   std::mutex mutex;
   std::condition_variable changed;  // nudged, stopping, or a step made
@@ -80,8 +94,9 @@ class Sender {
   bool stopping = false;
   std::int64_t sleepingUntilMs = 0;
   std::uint64_t steps = 0;
-  std::atomic<bool> abandon{false};  // read by libcurl during a transfer
-  std::thread thread;                // last: starts once everything above is ready
+  std::atomic<bool> abandon{false};  // read by the transfer and the outbox's waits
+  HttpTransfer transfer;
+  std::thread thread;  // last: starts once everything above is ready
 };
 
 }  // namespace Delivery

@@ -9,7 +9,8 @@
 namespace Delivery {
 
 Database::Database(const std::string& path, const char* vfs) {
-  int code = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, vfs);
+  int code = sqlite3_open_v2(
+      path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW, vfs);
   if (code != SQLITE_OK) {
     const int primary = code & 0xff;
     std::string message = db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(code);
@@ -29,12 +30,14 @@ void Database::Fail(int code, const std::string& doing) const {
   throw StoreError(doing + ": " + message, primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT);
 }
 
-void Database::WaitWhenBusy(int timeoutMs) {
-  busyTimeoutMs = timeoutMs;
+void Database::WaitWhenBusy(int timeoutMs, const std::atomic<bool>* giveUp) {
+  busyWait = {timeoutMs, giveUp};
   sqlite3_busy_handler(
       db,
       [](void* context, int tries) -> int {
-        const int timeoutUs = *static_cast<int*>(context) * 1000;
+        const auto* wait = static_cast<const BusyWait*>(context);
+        if (wait->giveUp != nullptr && wait->giveUp->load()) return 0;
+        const int timeoutUs = wait->timeoutMs * 1000;
         // 20 us, doubling up to 5 ms; the sum of the waits so far decides.
         const int waitUs = std::min(20 << std::min(tries, 8), 5000);
         const long long waitedUs =
@@ -43,8 +46,28 @@ void Database::WaitWhenBusy(int timeoutMs) {
         std::this_thread::sleep_for(std::chrono::microseconds(waitUs));
         return 1;
       },
-      &busyTimeoutMs);
+      &busyWait);
 }
+
+void Database::LimitLog(std::int64_t bytes) {
+  logLimitBytes = bytes;
+  pageSize = PageSize();
+  Exec("PRAGMA journal_size_limit = " + std::to_string(bytes));
+  sqlite3_wal_hook(db, OnCommit, this);
+}
+
+int Database::OnCommit(void* database, sqlite3* db, const char* name, int frames) {
+  const auto* self = static_cast<const Database*>(database);
+  const std::int64_t bytes = static_cast<std::int64_t>(frames) * self->pageSize;
+  if (bytes >= self->logLimitBytes) {
+    const int mode =
+        bytes >= 2 * self->logLimitBytes ? SQLITE_CHECKPOINT_RESTART : SQLITE_CHECKPOINT_PASSIVE;
+    sqlite3_wal_checkpoint_v2(db, name, mode, nullptr, nullptr);  // busy: the next commit tries
+  }
+  return SQLITE_OK;
+}
+
+std::int64_t Database::PageSize() { return std::stoll(QueryText("PRAGMA page_size")); }
 
 void Database::Exec(const std::string& sql) {
   int code = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);

@@ -2,6 +2,7 @@
 // statements, and failures raised as StoreError.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -25,7 +26,8 @@ class Database {
  public:
   // Opens an existing file for reading and writing (":memory:": a database
   // in memory), through the file layer named `vfs` (nullptr: SQLite's
-  // default). Throws StoreError.
+  // default). No symbolic link is followed, for the database or its log and
+  // shared-memory files. Throws StoreError.
   explicit Database(const std::string& path, const char* vfs = nullptr);
   ~Database();
   Database(const Database&) = delete;
@@ -33,8 +35,14 @@ class Database {
 
   // While another connection writes, retry for up to `timeoutMs`, first
   // after a few microseconds (a writer holds the lock that briefly), then
-  // less often.
-  void WaitWhenBusy(int timeoutMs);
+  // less often; at once no longer once `giveUp` (when given) is true.
+  void WaitWhenBusy(int timeoutMs, const std::atomic<bool>* giveUp = nullptr);
+
+  // Keeps the write-ahead log near `bytes`: a commit that leaves a longer
+  // log copies it into the database (which lets the next commit start the
+  // log over; past twice the size it waits for the other connections to
+  // allow that), and a log started over is cut back to `bytes` on disk.
+  void LimitLog(std::int64_t bytes);
 
   void Exec(const std::string& sql);
 
@@ -43,6 +51,8 @@ class Database {
   // number of frames in the log; 0 when another connection is
   // checkpointing.
   int Checkpoint();
+  // PRAGMA page_size.
+  std::int64_t PageSize();
   // The first column of the first row of `sql`, as text ("" when no row).
   std::string QueryText(const std::string& sql);
 
@@ -50,8 +60,16 @@ class Database {
   [[noreturn]] void Fail(int code, const std::string& doing) const;
 
  private:
+  struct BusyWait {
+    int timeoutMs = 0;
+    const std::atomic<bool>* giveUp = nullptr;
+  };
+  static int OnCommit(void* database, sqlite3* db, const char* name, int frames);
+
   sqlite3* db = nullptr;
-  int busyTimeoutMs = 0;
+  BusyWait busyWait;
+  std::int64_t logLimitBytes = 0;
+  std::int64_t pageSize = 0;
 };
 
 // A prepared statement, reused: Reset() after each use.

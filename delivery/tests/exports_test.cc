@@ -1,9 +1,11 @@
 // The C interface through libostrel_delivery.so, as a game calls it.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "collector_process.h"
@@ -73,4 +75,42 @@ TEST(Exports, SubmitStoresAndTheSenderReportsOnItsThread) {
   EXPECT_EQ(counts.sent, 1);
   EXPECT_EQ(Delivery_Close(outbox, 0), 0);
   EXPECT_EQ(seen.lines, std::vector<std::string>{"1 " + std::string(key) + " 200 1"});
+}
+
+TEST(Exports, CallsRacingCloseFindTheHandleClosedNotFreedMemory) {
+  ScratchFolder folder;
+  ClosedPort refusing;
+  const std::string message = TestMessage(TestEvent("a_x", 1));
+  for (int round = 0; round < 10; ++round) {
+    Delivery_Outbox* outbox = Delivery_Open(folder.Path().c_str(), refusing.Url().c_str(), nullptr,
+                                            nullptr, nullptr, nullptr, 0);
+    ASSERT_NE(outbox, nullptr);
+    std::atomic<bool> stop{false};
+    std::atomic<int> closedSeen{0};
+    std::vector<std::thread> callers;
+    for (int n = 0; n < 3; ++n) {
+      callers.emplace_back([&] {
+        while (!stop) {
+          char error[64] = "";
+          if (Delivery_Submit(outbox, message.c_str(), nullptr, nullptr, error, sizeof error) ==
+                  DELIVERY_NOT_STORED &&
+              std::strstr(error, "closed") != nullptr) {
+            ++closedSeen;
+          }
+          Delivery_Counts counts;
+          Delivery_GetCounts(outbox, &counts);
+          Delivery_Pending(outbox);
+          Delivery_Wait(outbox, 1);
+        }
+      });
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    const int64_t left = Delivery_Close(outbox, 0);
+    while (closedSeen < 3) std::this_thread::yield();
+    stop = true;
+    for (std::thread& caller : callers) caller.join();
+    EXPECT_GE(left, 0);
+    EXPECT_EQ(Delivery_Close(outbox, 0), left) << "a second Close returns what the first did";
+    EXPECT_EQ(Delivery_Pending(outbox), -1);
+  }
 }

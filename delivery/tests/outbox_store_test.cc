@@ -1,6 +1,7 @@
 #include "outbox_store.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,7 +10,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
+#include "ostrel_delivery.h"
 #include "scratch_folder.h"
 
 using namespace Delivery;
@@ -38,6 +41,21 @@ unsigned Mode(const std::string& path) {
   struct stat info {};
   stat(path.c_str(), &info);
   return info.st_mode & 0777;
+}
+
+std::int64_t SizeOf(const std::string& path) {
+  std::error_code missing;
+  const auto size = std::filesystem::file_size(path, missing);
+  return missing ? 0 : static_cast<std::int64_t>(size);
+}
+
+// A SQLite database of another program's.
+void MakeOtherDatabase(const std::string& path) {
+  sqlite3* db = nullptr;
+  sqlite3_open(path.c_str(), &db);
+  sqlite3_exec(db, "CREATE TABLE scores(name TEXT); INSERT INTO scores VALUES('ada');", nullptr,
+               nullptr, nullptr);
+  sqlite3_close(db);
 }
 
 }  // namespace
@@ -117,15 +135,24 @@ TEST(OutboxStore, EachBoundDropsTheOldest) {
   EXPECT_EQ(store.Pending(), 10);
 }
 
-TEST(OutboxStore, TheLogStartsOverAfterACheckpoint) {
+TEST(OutboxStore, ItsFilesStayWithinTheByteBoundAndTheAllowanceUnderStoresAtFullSpeed) {
   ScratchFolder scratch;
-  OutboxStore store(scratch.Path(), 0, nullptr);
-  for (int i = 0; i < 50; ++i) {
-    store.Insert("k" + std::to_string(i), Request(std::string(10000, 'x')), i, Bounds{});
+  OutboxStore store(scratch.Path(), 0, nullptr);  // no sender copies its log meanwhile
+  Bounds bounds;
+  bounds.maxBytes = 512 * 1024;
+  const std::string body(1000, 'x');
+  std::int64_t largest = 0;
+  for (int i = 0; i < 3000; ++i) {
+    store.Insert("k" + std::to_string(i), Request(body), i, bounds);
+    std::int64_t total = 0;
+    for (const char* file : {"outbox.sqlite", "outbox.sqlite-wal", "outbox.sqlite-shm"}) {
+      total += SizeOf(scratch / file);
+    }
+    largest = std::max(largest, total);
   }
-  EXPECT_GT(store.Checkpoint(), 500000);
-  store.Insert("next", Request("{}"), 50, Bounds{});
-  EXPECT_LT(store.Checkpoint(), 50000) << "written from the start of the log again";
+  EXPECT_LE(largest, bounds.maxBytes + DELIVERY_DISK_ALLOWANCE(bounds.maxRequests));
+  EXPECT_LE(SizeOf(scratch / "outbox.sqlite-wal"), 2 * kLogLimitBytes);
+  EXPECT_LE(store.Pending() * static_cast<std::int64_t>(body.size()), bounds.maxBytes);
 }
 
 TEST(OutboxStore, AnUnreadableFileIsMovedAsideAndAFreshOneStarted) {
@@ -142,8 +169,10 @@ TEST(OutboxStore, AnUnreadableFileIsMovedAsideAndAFreshOneStarted) {
   for (const std::string& damage : {std::string("truncated"), notADatabase}) {
     if (damage != "truncated") std::ofstream(path, std::ios::binary) << damage;
     const std::string before = FileBytes(path);
-    std::string movedTo;
-    OutboxStore store(scratch.Path(), 77, &movedTo);
+    std::vector<OutboxNotice> notices;
+    OutboxStore store(scratch.Path(), 77, &notices);
+    ASSERT_EQ(notices.size(), 1u);
+    const std::string movedTo = notices[0].path;
     EXPECT_EQ(movedTo.rfind(path + ".unreadable-77", 0), 0u) << movedTo;
     EXPECT_EQ(FileBytes(movedTo), before) << "moved, not changed";
     EXPECT_EQ(store.Pending(), 0);
@@ -153,9 +182,79 @@ TEST(OutboxStore, AnUnreadableFileIsMovedAsideAndAFreshOneStarted) {
   }
 }
 
+TEST(OutboxStore, WhatStandsInPlaceOfAnOutboxFileIsMovedAsideNeverFollowed) {
+  struct Case {
+    std::string name, reason;
+    std::function<bool(const ScratchFolder&)> prepare;  // false: cannot here
+  };
+  const Case cases[] = {
+      {"outbox.sqlite", "is a folder",
+       [](const ScratchFolder& s) { return mkdir((s / "outbox.sqlite").c_str(), 0700) == 0; }},
+      {"outbox.sqlite", "is a symbolic link",
+       [](const ScratchFolder& s) {
+         MakeOtherDatabase(s / "scores.db");
+         return symlink("scores.db", (s / "outbox.sqlite").c_str()) == 0;
+       }},
+      {"outbox.sqlite-wal", "is a symbolic link",
+       [](const ScratchFolder& s) {
+         MakeOtherDatabase(s / "scores.db");
+         return symlink("scores.db", (s / "outbox.sqlite-wal").c_str()) == 0;
+       }},
+      {"outbox.sqlite-shm", "is a folder",
+       [](const ScratchFolder& s) { return mkdir((s / "outbox.sqlite-shm").c_str(), 0700) == 0; }},
+      {"outbox.sqlite", "is not a regular file",
+       [](const ScratchFolder& s) { return mkfifo((s / "outbox.sqlite").c_str(), 0600) == 0; }},
+      {"outbox.sqlite", "is owned by another user",
+       [](const ScratchFolder& s) {
+         std::ofstream(s / "outbox.sqlite").close();
+         return chown((s / "outbox.sqlite").c_str(), geteuid() + 1, -1) == 0;  // as root only
+       }},
+  };
+  for (const Case& c : cases) {
+    ScratchFolder scratch;
+    if (!c.prepare(scratch)) continue;
+    const std::string other = FileBytes(scratch / "scores.db");
+    std::vector<OutboxNotice> notices;
+    OutboxStore store(scratch.Path(), 5, &notices);
+    store.Insert("k", Request("{}"), 6, Bounds{});
+    EXPECT_EQ(store.Pending(), 1) << c.name << " " << c.reason;
+    ASSERT_EQ(notices.size(), 1u) << c.name << " " << c.reason;
+    EXPECT_EQ(notices[0].kind, OutboxNotice::Kind::Moved);
+    EXPECT_EQ(notices[0].path.rfind(scratch / c.name + ".unreadable-5", 0), 0u) << notices[0].path;
+    EXPECT_NE(notices[0].reason.find(c.name + " " + c.reason), std::string::npos)
+        << notices[0].reason;
+    EXPECT_EQ(FileBytes(scratch / "scores.db"), other) << "another program's database untouched";
+  }
+}
+
+TEST(OutboxStore, AFolderOthersCouldWriteOrThatAnotherUserOwnsIsRefusedWithTheReason) {
+  // Each spoils the folder; false when it cannot here (chown needs root).
+  const std::pair<std::function<bool(const std::string&)>, std::string> cases[] = {
+      {[](const std::string& f) { return chmod(f.c_str(), 0770) == 0; },
+       "writable by group or others"},
+      {[](const std::string& f) { return chmod(f.c_str(), 0702) == 0; },
+       "writable by group or others"},
+      {[](const std::string& f) { return chown(f.c_str(), geteuid() + 1, -1) == 0; },
+       "owned by another user"},
+  };
+  for (const auto& [spoil, reason] : cases) {
+    ScratchFolder scratch;
+    const std::string folder = scratch / "outbox";
+    mkdir(folder.c_str(), 0700);
+    if (!spoil(folder)) continue;
+    try {
+      OutboxStore store(folder, 0, nullptr);
+      ADD_FAILURE() << "used a folder " << reason;
+    } catch (const StoreError& error) {
+      EXPECT_NE(std::string(error.what()).find(reason), std::string::npos) << error.what();
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder + "/outbox.sqlite")) << reason;
+  }
+}
+
 TEST(OutboxStore, AFullDiskFailsTheInsertAndKeepsWhatWasStored) {
   ScratchFolder scratch;
-  OutboxStore store(scratch.Path(), 0, nullptr, /*maxPageCount=*/8);
+  OutboxStore store(scratch.Path(), 0, nullptr, StoreOptions{/*maxPageCount=*/8});
   store.Insert("small", Request("{}"), 1, Bounds{});
   try {
     store.Insert("large", Request(std::string(64 * 1024, 'x')), 2, Bounds{});

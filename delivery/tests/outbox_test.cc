@@ -2,18 +2,26 @@
 // collector (scripts/collector), retried, set aside, kept for a later run.
 #include "outbox.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <mutex>
 #include <set>
+#include <sstream>
+#include <thread>
 
 #include "collector_process.h"
 #include "fake_clock.h"
 #include "scratch_folder.h"
 #include "test_messages.h"
+#include "test_servers.h"
 
 using namespace Delivery;
 using namespace std::chrono_literals;
@@ -37,6 +45,13 @@ class Events {
     }
     return found;
   }
+  // Waits up to 20 s for `count` events of `kind`; returns them.
+  std::vector<DeliveryEvent> AwaitOf(DeliveryEvent::Kind kind, std::size_t count) {
+    for (int tries = 0; tries < 2000 && Of(kind).size() < count; ++tries) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return Of(kind);
+  }
 
  private:
   std::mutex mutex;
@@ -55,6 +70,14 @@ std::string Stored(Outbox& outbox, const std::string& message) {
   SubmitResult result = outbox.Submit(message);
   EXPECT_EQ(result.status, SubmitResult::Status::Stored) << result.error;
   return result.key;
+}
+
+// Waits up to 20 s for `path` to exist.
+bool AwaitFile(const std::string& path) {
+  for (int tries = 0; tries < 2000 && !std::filesystem::exists(path); ++tries) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return std::filesystem::exists(path);
 }
 
 std::vector<std::string> StoredKeys(const CollectorProcess& collector) {
@@ -145,7 +168,7 @@ TEST(Outbox, RetryAfterIsHonouredOnTheOutboxClock) {
   Outbox outbox(folder.Path(), collector.Url(), options, events.Callback());
   const std::string key = Stored(outbox, TestMessage(TestEvent("a_x", 1)));
   EXPECT_EQ(outbox.Wait(10s), 1) << "returns once the next attempt is due after the wait";
-  std::vector<DeliveryEvent> retries = events.Of(DeliveryEvent::Kind::Retry);
+  std::vector<DeliveryEvent> retries = events.AwaitOf(DeliveryEvent::Kind::Retry, 1);
   ASSERT_EQ(retries.size(), 1u);
   EXPECT_EQ(retries[0].status, 503);
   EXPECT_EQ(retries[0].delayMs, 30000);
@@ -168,7 +191,7 @@ TEST(Outbox, ARejectedRequestIsSetAsideAndTheNextGoesOn) {
   const std::string good = Stored(outbox, TestMessage(TestEvent("a_x", 2)));
   EXPECT_EQ(outbox.Wait(20s), 0);
   EXPECT_EQ(outbox.GetCounts().rejected, 1);
-  std::vector<DeliveryEvent> setAside = events.Of(DeliveryEvent::Kind::Rejected);
+  std::vector<DeliveryEvent> setAside = events.AwaitOf(DeliveryEvent::Kind::Rejected, 1);
   ASSERT_EQ(setAside.size(), 1u);
   EXPECT_EQ(setAside[0].key, rejected);
   EXPECT_EQ(setAside[0].status, 400);
@@ -242,4 +265,238 @@ TEST(Outbox, TwoProcessesSharingAnOutboxSendEachRequestOnceUnderItsKey) {
   EXPECT_EQ(keys.size(), stored.size());
   EXPECT_EQ(bodies.size(), stored.size());
   EXPECT_EQ(collector.Duplicates(), 0);
+}
+
+TEST(Outbox, EventsACallCausesReachTheCallbackFromTheLibrarysThreadAfterTheCallReturned) {
+  ScratchFolder folder;
+  std::ofstream(folder / "outbox.sqlite") << std::string(4096, 'n');  // moved aside at open
+  ClosedPort refusing;
+  OutboxOptions options = FastRetries();
+  options.bounds.maxRequests = 2;
+  std::mutex mutex;
+  std::vector<DeliveryEvent> seen;
+  bool anyOnCaller = false;
+  const auto caller = std::this_thread::get_id();
+  auto record = [&](const DeliveryEvent& event) {
+    std::lock_guard<std::mutex> lock(mutex);
+    anyOnCaller = anyOnCaller || std::this_thread::get_id() == caller;
+    if (event.kind != DeliveryEvent::Kind::Retry) seen.push_back(event);
+  };
+  Outbox outbox(folder.Path(), refusing.Url(), options, record);
+  std::vector<std::string> keys;
+  for (int i = 0; i < 5; ++i) keys.push_back(Stored(outbox, TestMessage(TestEvent("a_x", i))));
+  outbox.Close(0ms);  // hands over what is still queued
+  std::lock_guard<std::mutex> lock(mutex);
+  EXPECT_FALSE(anyOnCaller) << "called back from inside a call";
+  ASSERT_EQ(seen.size(), 4u);
+  EXPECT_EQ(seen[0].kind, DeliveryEvent::Kind::OutboxMoved);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(seen[i + 1].kind, DeliveryEvent::Kind::Dropped);
+    EXPECT_EQ(seen[i + 1].key, keys[i]) << "in the order they happened";
+    EXPECT_FALSE(seen[i + 1].senderThread) << "caused by a submit";
+  }
+}
+
+TEST(Outbox, EveryConnectionUsesTheFreshFileOnceTheOutboxWasMovedAside) {
+  ScratchFolder folder;
+  const std::string path = folder / "outbox.sqlite";
+  {
+    ClosedPort refusing;
+    Events events;
+    Outbox outbox(folder.Path(), refusing.Url(), FastRetries(), events.Callback());
+    Stored(outbox, TestMessage(TestEvent("a_old", 0)));
+    events.AwaitOf(DeliveryEvent::Kind::Retry, 1);  // the sender has the file open too
+    MoveAside(path, 1);                             // as a connection that found it damaged does
+    for (int i = 0; i < 20; ++i) Stored(outbox, TestMessage(TestEvent("a_x", i)));
+    EXPECT_EQ(outbox.Close(0ms), 20) << "the new requests are in the fresh file";
+  }
+  CollectorProcess collector;
+  Outbox outbox(folder.Path(), collector.Url(), FastRetries(), nullptr);
+  EXPECT_EQ(outbox.Wait(20s), 0);
+  EXPECT_EQ(collector.StoredRequests().size(), 20u);
+  MoveAside(path, 2);  // now behind the back of an idle sender
+  for (int i = 0; i < 5; ++i) Stored(outbox, TestMessage(TestEvent("a_y", i)));
+  EXPECT_EQ(outbox.Wait(20s), 0);
+  EXPECT_EQ(collector.StoredRequests().size(), 25u) << "sent from the fresh file";
+
+  ScratchFolder handshake;
+  ClosedPort refusing;
+  const pid_t other = SpawnProgram(
+      {OUTBOX_WORKER, folder.Path(), refusing.Url(), "w", "10", "handshake", handshake.Path()});
+  ASSERT_TRUE(AwaitFile(handshake / "stored"));
+  MoveAside(path, 3);  // the other process stores its next 10 after this
+  std::ofstream(handshake / "moved").close();
+  EXPECT_EQ(WaitForProgram(other), 0);
+  EXPECT_EQ(outbox.Pending(), 10) << "the other process's later stores are in the fresh file";
+}
+
+TEST(Outbox, ARequestNoCollectorCouldTakeIsRefusedOrSetAsideAndTheNextGoesOn) {
+  ScratchFolder folder;
+  const std::string huge(1 << 20, 'p');
+  const auto message = [](const std::string& url, const std::string& header) {
+    return nlohmann::json{
+        {"data", TestEvent("a_x", 1).dump()}, {"headers", {header, kContentTypeLine}}, {"url", url}}
+        .dump();
+  };
+  {
+    Outbox outbox(folder.Path(), ClosedPort().Url(), FastRetries(), nullptr);
+    for (const std::string& text :
+         {message("https://h/v1/win/record?project=sample-game&pad=" + huge, kApiKeyLine),
+          message("https://h/v1/win/record?project=sample-game", kApiKeyLine + huge)}) {
+      SubmitResult refused = outbox.Submit(text);
+      EXPECT_EQ(refused.status, SubmitResult::Status::Malformed);
+      EXPECT_NE(refused.error.find("longer than 8192"), std::string::npos) << refused.error;
+    }
+  }
+  // Stored under other rules (an earlier version), ahead of a good request.
+  {
+    OutboxStore store(folder.Path(), 0, nullptr);
+    const std::int64_t now = SystemClock().NowMs();
+    OutgoingRequest unsendable{"/v1/win/record?project=sample-game&pad=" + huge,
+                               {kApiKeyLine, kContentTypeLine},
+                               TestEvent("a_x", 1).dump()};
+    store.Insert("unsendable", unsendable, now, Bounds{});
+    unsendable.target = "/v1/win/record?project=sample-game";
+    store.Insert("good", unsendable, now, Bounds{});
+  }
+  CollectorProcess collector;
+  Events events;
+  Outbox outbox(folder.Path(), collector.Url(), FastRetries(), events.Callback());
+  EXPECT_EQ(outbox.Wait(20s), 0);
+  EXPECT_EQ(StoredKeys(collector), std::vector<std::string>{"good"});
+  std::vector<DeliveryEvent> rejected = events.AwaitOf(DeliveryEvent::Kind::Rejected, 1);
+  ASSERT_EQ(rejected.size(), 1u);
+  EXPECT_EQ(rejected[0].key, "unsendable");
+  EXPECT_EQ(rejected[0].status, 0);
+  EXPECT_NE(rejected[0].reason.find("cannot be sent"), std::string::npos) << rejected[0].reason;
+}
+
+TEST(Outbox, SendingKeepsItsPaceWhenTheWallClockIsSetBackOrForward) {
+  const std::int64_t day = 24 * 3600 * 1000LL;
+  for (const std::int64_t shift : {-day, day}) {
+    ScratchFolder folder;
+    CollectorProcess collector({"--fail-first", "1"});
+    ShiftedClock clock;
+    OutboxOptions options = FastRetries();
+    options.retry = {20, 60000};  // catch-up spacing up to a minute
+    options.clock = &clock;
+    Events events;
+    Outbox outbox(folder.Path(), collector.Url(), options, events.Callback());
+    for (int i = 0; i < 3; ++i) Stored(outbox, TestMessage(TestEvent("a_x", i)));
+    events.AwaitOf(DeliveryEvent::Kind::Retry, 1);
+    clock.Shift(shift);  // during the back-off delay: neither stalls nor spaces out the rest
+    EXPECT_EQ(outbox.Wait(10s), 0) << "wall clock moved by " << shift << " ms";
+  }
+}
+
+TEST(Outbox, CloseReturnsAtOnceWhateverTheTransferIsDoing) {
+  OutboxOptions options = FastRetries();
+  options.transfer.connectTimeoutMs = 30000;
+  options.transfer.requestTimeoutMs = 30000;
+  for (const auto stage : {HangingPort::Stage::Connect, HangingPort::Stage::Answer}) {
+    for (int round = 0; round < 2; ++round) {
+      ScratchFolder folder;
+      HangingPort hanging(stage);
+      Outbox outbox(folder.Path(), hanging.Url(), options, nullptr);
+      Stored(outbox, TestMessage(TestEvent("a_x", 1)));
+      std::this_thread::sleep_for(300ms);  // the transfer has begun, and hangs
+      const auto start = std::chrono::steady_clock::now();
+      EXPECT_EQ(outbox.Close(0ms), 1) << "kept";
+      EXPECT_LT(std::chrono::steady_clock::now() - start, 250ms)
+          << (stage == HangingPort::Stage::Connect ? "connecting" : "waiting for the answer");
+    }
+  }
+}
+
+TEST(Outbox, ADamagedLogCostsNoMoreThanTheLastSecondAndIsReported) {
+  const std::pair<std::string, std::function<void(std::fstream&)>> damages[] = {
+      {"a flipped byte in the first frame",
+       [](std::fstream& log) {
+         log.seekg(32 + 24 + 100);
+         const char byte = static_cast<char>(log.get() ^ 0x40);
+         log.seekp(32 + 24 + 100);
+         log.put(byte);
+       }},
+      {"a zeroed header", [](std::fstream& log) { log.write(std::string(32, '\0').data(), 32); }},
+  };
+  for (const auto& [what, damage] : damages) {
+    ScratchFolder folder;
+    HangingPort hanging(HangingPort::Stage::Answer);  // the sender waits in its transfer
+    // Stores 50, the last 49 while the transfer hangs, and is killed 1.5 s later.
+    EXPECT_EQ(WaitForProgram(SpawnProgram(
+                  {OUTBOX_WORKER, folder.Path(), hanging.Url(), "d", "50", "killed", "300"})),
+              -1);
+    {
+      std::fstream log(folder / "outbox.sqlite-wal",
+                       std::ios::in | std::ios::out | std::ios::binary);
+      ASSERT_TRUE(log) << "the killed process left its log";
+      damage(log);
+    }
+    Events events;
+    Outbox outbox(folder.Path(), ClosedPort().Url(), FastRetries(), events.Callback());
+    EXPECT_EQ(outbox.Close(0ms), 50) << what << ": copied into the database before the kill";
+    std::vector<DeliveryEvent> damaged = events.Of(DeliveryEvent::Kind::OutboxDamaged);
+    ASSERT_EQ(damaged.size(), 1u) << what;
+    EXPECT_NE(damaged[0].reason.find("damaged"), std::string::npos) << damaged[0].reason;
+    EXPECT_TRUE(std::filesystem::exists(damaged[0].path)) << "a copy of the log is kept";
+  }
+}
+
+TEST(Outbox, ALockFileThatIsNoFileIsMovedAsideAndSendingGoesOn) {
+  ScratchFolder folder, elsewhere;
+  CollectorProcess collector;
+  const std::string victim = elsewhere / "program.lock";
+  std::ofstream(victim).close();
+  for (const bool link : {false, true}) {
+    const std::string lock = folder / "outbox.lock";
+    std::filesystem::remove_all(lock);
+    ASSERT_EQ(link ? symlink(victim.c_str(), lock.c_str()) : mkdir(lock.c_str(), 0700), 0);
+    Events events;
+    Outbox outbox(folder.Path(), collector.Url(), FastRetries(), events.Callback());
+    Stored(outbox, TestMessage(TestEvent("a_x", link)));
+    EXPECT_EQ(outbox.Wait(10s), 0) << (link ? "a symbolic link" : "a folder");
+    std::vector<DeliveryEvent> moved = events.AwaitOf(DeliveryEvent::Kind::OutboxMoved, 1);
+    ASSERT_EQ(moved.size(), 1u);
+    EXPECT_NE(moved[0].reason.find(link ? "symbolic link" : "folder"), std::string::npos)
+        << moved[0].reason;
+    const int fd = open(victim.c_str(), O_RDWR);
+    EXPECT_EQ(flock(fd, LOCK_EX | LOCK_NB), 0) << "the link's target is not locked";
+    close(fd);
+  }
+}
+
+TEST(Outbox, OnlyTheMessagesOwnHeaderLinesGoOutAsTheyAre) {
+  ScratchFolder folder;
+  RecordingServer server("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
+  const std::vector<std::vector<std::string>> given = {
+      {"X-Api-Key:"}, {"x-api-key:  k1", "Content-Type:", "Content-Type: text/plain"}};
+  const std::vector<std::multiset<std::string>> expected = {
+      {"x-api-key: "}, {"x-api-key: k1", "content-type: ", "content-type: text/plain"}};
+  Outbox outbox(folder.Path(), server.Url(), FastRetries(), nullptr);
+  std::vector<std::string> keys;
+  for (const auto& headers : given) {
+    keys.push_back(Stored(outbox, TestMessage(TestEvent("a_x", 1), "sample-game", headers)));
+  }
+  EXPECT_EQ(outbox.Wait(10s), 0);
+  const std::vector<std::string> heads = server.Heads();
+  ASSERT_EQ(heads.size(), given.size());
+  for (std::size_t i = 0; i < heads.size(); ++i) {
+    std::multiset<std::string> lines;
+    std::istringstream head(heads[i]);
+    std::string line;
+    std::getline(head, line);  // the request line
+    while (std::getline(head, line)) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      const std::size_t colon = line.find(':');
+      std::string name = line.substr(0, colon), value = line.substr(colon + 1);
+      for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      value.erase(0, value.find_first_not_of(' ') == std::string::npos
+                         ? value.size()
+                         : value.find_first_not_of(' '));
+      if (name != "host" && name != "content-length") lines.insert(name + ": " + value);
+    }
+    std::multiset<std::string> wanted = expected[i];
+    wanted.insert("idempotency-key: " + keys[i]);
+    EXPECT_EQ(lines, wanted) << heads[i];
+  }
 }

@@ -25,6 +25,11 @@ TEST(RequestMessage, KeepsBodyBytesTargetAndTheTwoHeaderLines) {
   request = ReadRequestMessage(R"({"data":"a\u0000b","headers":[],"url":"http://h/"})");
   EXPECT_EQ(request.body, std::string("a\0b", 3));
 
+  request = ReadRequestMessage(
+      R"({"data":"","headers":["X-Api-Key:","Content-Type:\ta/b"],"url":"http://h/"})");
+  EXPECT_EQ(request.headers, (std::vector<std::string>{"X-Api-Key:", "Content-Type:\ta/b"}))
+      << "exactly as given, an empty value too";
+
   const std::string large(1536 * 1024, 'x');  // read by a parser of its own
   request = ReadRequestMessage(TestMessage(nlohmann::json::array({large})));
   EXPECT_EQ(request.body, nlohmann::json::array({large}).dump());
@@ -62,6 +67,16 @@ TEST(RequestMessage, RejectsMalformedTextsWithTheReason) {
       {R"({"data":"","headers":["X-Api-Key: a\r\nY: b"],)" + url + "}", "line break"},
       {R"({"data":"","headers":[],"url":"/v1/win/record"})", "not absolute"},
       {R"({"data":"","headers":[],"url":"https:///v1"})", "no host"},
+      {R"({"data":"a","data":"b","headers":[],)" + url + "}", "\"data\" appears more than once"},
+      {R"({"data":"","headers":[],"headers":[],)" + url + "}", "\"headers\" appears more"},
+      {R"({"data":"","headers":["X-Api-Key: a\u0000b"],)" + url + "}", "control character"},
+      {R"({"data":"","headers":["X-Api-Key: a\u007fb"],)" + url + "}", "control character"},
+      {R"({"data":"","headers":["X Api: a"],)" + url + "}", "not \"Name: value\""},
+      {R"({"data":"","headers":[": a"],)" + url + "}", "not \"Name: value\""},
+      {R"({"data":"","headers":["X-Api-Key: )" + std::string(8182, 'k') + "\"]," + url + "}",
+       "header line of 8193 bytes is longer than 8192"},
+      {R"({"data":"","headers":[],"url":"https://h/)" + std::string(8192, 'p') + "\"}",
+       "of 8193 bytes are longer than 8192"},
   };
   for (const auto& [text, reason] : cases) {
     try {

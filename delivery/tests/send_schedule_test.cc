@@ -27,11 +27,15 @@ TEST(SendSchedule, BackOffDoublesUpToTheCapWithFullJitter) {
   EXPECT_GT(highest, 7600);
 }
 
-TEST(SendSchedule, RetryAfterReplacesTheBackOffUpToAnHour) {
-  SendSchedule schedule({1000, 300000}, 1);
-  EXPECT_EQ(schedule.OnFailure(1, 30000, 0), 30000);
-  EXPECT_EQ(schedule.OnFailure(1, 0, 0), 0);
-  EXPECT_EQ(schedule.OnFailure(1, 99 * 3600 * 1000LL, 0), kMaxRetryAfterMs);
+TEST(SendSchedule, RetryAfterLengthensTheBackOffUpToAnHourAndNeverShortensIt) {
+  SendSchedule plain({1000, 300000}, 1), told({1000, 300000}, 1);  // the same draws
+  for (int attempts = 1; attempts <= 12; ++attempts) {
+    const std::int64_t backOff = plain.OnFailure(attempts, std::nullopt, 0);
+    EXPECT_EQ(told.OnFailure(attempts, 0, 0), backOff) << "Retry-After: 0";
+  }
+  EXPECT_EQ(told.OnFailure(1, 30000, 0), 30000);
+  EXPECT_EQ(told.OnFailure(1, 99 * 3600 * 1000LL, 0), kMaxRetryAfterMs);
+  EXPECT_EQ(LongestDelayMs({1000, 300000}), kMaxRetryAfterMs);
 
   const std::int64_t now = 1700000000000;  // Tue, 14 Nov 2023 22:13:20 GMT
   EXPECT_EQ(ParseRetryAfter("120", now), 120000);

@@ -66,13 +66,21 @@ std::string DeliveryEventTraceLine(const Delivery_Event& event) {
       line = {
           {"event", "analytics.dropped"}, {"key", Text(event.key)}, {"reason", Text(event.reason)}};
       break;
-    default:
+    case DELIVERY_OUTBOX_MOVED:
       line = {{"event", "analytics.outboxmoved"},
               {"path", Text(event.path)},
               {"reason", Text(event.reason)}};
       break;
+    case DELIVERY_OUTBOX_DAMAGED:
+      line = {{"event", "analytics.outboxdamaged"},
+              {"path", Text(event.path)},
+              {"reason", Text(event.reason)}};
+      break;
+    default:
+      line = {{"event", "analytics.delivery"}, {"kind", event.kind}};
+      break;
   }
-  if (event.senderThread) line["thread"] = "delivery";
+  line["thread"] = "delivery";
   return Write(line);
 }
 

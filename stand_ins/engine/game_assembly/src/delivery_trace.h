@@ -27,8 +27,10 @@ std::string MalformedTraceLine(const std::string& reason);
 // What the delivery library reports: "analytics.sent" {key, status,
 // attempts}, "analytics.retry" {key, status, attempts, delayMs, reason},
 // "analytics.rejected" {key, status, attempts, reason}, "analytics.dropped"
-// {key, reason} and "analytics.outboxmoved" {path, reason}; a report from the
-// library's sender thread names it: "thread":"delivery".
+// {key, reason}, "analytics.outboxmoved" {path, reason},
+// "analytics.outboxdamaged" {path, reason}, and "analytics.delivery" {kind}
+// for a kind this game does not know. Each names the library's thread it
+// comes from: "thread":"delivery".
 std::string DeliveryEventTraceLine(const Delivery_Event& event);
 
 // {"event":"analytics.kept","count":n}: requests left for a later run.

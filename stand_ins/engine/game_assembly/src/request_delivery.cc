@@ -9,28 +9,42 @@
 #include "ostrel.h"
 
 namespace GameAssembly {
-namespace {
 
-// Held from a request's "analytics.request" line to its "analytics.stored"
-// line, and by the sender thread's lines: a line about a request never
-// comes before the line saying it was stored.
-std::mutex& TraceOrder() {
-  static std::mutex* const order = new std::mutex;
-  return *order;
+void RequestDelivery::TraceOrder::Hold() {
+  std::lock_guard<std::mutex> lock(mutex);
+  ++holds;
 }
 
-void TraceDeliveryEvent(void*, const Delivery_Event* event) {
-  std::lock_guard<std::mutex> lock(TraceOrder());
-  Trace(DeliveryEventTraceLine(*event));
+void RequestDelivery::TraceOrder::Write(const std::string& line) {
+  std::lock_guard<std::mutex> lock(mutex);
+  Trace(line);
 }
 
-}  // namespace
+void RequestDelivery::TraceOrder::Release() {
+  std::lock_guard<std::mutex> lock(mutex);
+  if (--holds > 0) return;
+  for (const std::string& event : waiting) Trace(event);
+  waiting.clear();
+}
+
+void RequestDelivery::TraceOrder::Event(std::string line) {
+  std::lock_guard<std::mutex> lock(mutex);
+  if (holds > 0) {
+    waiting.push_back(std::move(line));
+  } else {
+    Trace(line);
+  }
+}
+
+void RequestDelivery::TraceEvent(void* order, const Delivery_Event* event) {
+  static_cast<TraceOrder*>(order)->Event(DeliveryEventTraceLine(*event));
+}
 
 RequestDelivery::RequestDelivery(const std::string& collectorUrl, const std::string& outboxFolder) {
   if (collectorUrl.empty()) return;
   char error[512] = "";
-  outbox = Delivery_Open(outboxFolder.c_str(), collectorUrl.c_str(), nullptr, TraceDeliveryEvent,
-                         nullptr, error, sizeof error);
+  outbox = Delivery_Open(outboxFolder.c_str(), collectorUrl.c_str(), nullptr, TraceEvent,
+                         order.get(), error, sizeof error);
   if (outbox == nullptr) throw std::invalid_argument(error);
 }
 
@@ -42,19 +56,19 @@ void RequestDelivery::TakeQueued() {
     if (taken == nullptr) break;  // out of memory: the request stays queued
     std::string message(taken);
     std::free(taken);
-    std::lock_guard<std::mutex> lock(TraceOrder());
-    Trace(RequestTraceLine(message));
+    order->Hold();
+    order->Write(RequestTraceLine(message));
     if (outbox) {
       unstored.push_back(std::move(message));
       StoreUnstored();
     }
+    order->Release();
   }
-  std::lock_guard<std::mutex> lock(TraceOrder());
   StoreUnstored();
 }
 
-// Called with TraceOrder() held.
 void RequestDelivery::StoreUnstored() {
+  order->Hold();
   while (outbox && !unstored.empty()) {
     char key[DELIVERY_KEY_SIZE] = "";
     int64_t bytes = 0;
@@ -62,20 +76,19 @@ void RequestDelivery::StoreUnstored() {
     const int32_t result =
         Delivery_Submit(outbox, unstored.front().c_str(), key, &bytes, error, sizeof error);
     if (result == DELIVERY_NOT_STORED) {
-      Trace(NotStoredTraceLine(error));
-      return;  // kept, in order, for the next frame
+      order->Write(NotStoredTraceLine(error));
+      break;  // kept, in order, for the next frame
     }
-    Trace(result == DELIVERY_STORED ? StoredTraceLine(key, bytes) : MalformedTraceLine(error));
+    order->Write(result == DELIVERY_STORED ? StoredTraceLine(key, bytes)
+                                           : MalformedTraceLine(error));
     unstored.pop_front();
   }
+  order->Release();
 }
 
 bool RequestDelivery::Delivered(std::chrono::milliseconds wait) {
   if (!outbox) return true;
-  {
-    std::lock_guard<std::mutex> lock(TraceOrder());
-    StoreUnstored();
-  }
+  StoreUnstored();
   return unstored.empty() && Delivery_Wait(outbox, wait.count()) == 0;
 }
 
@@ -83,10 +96,7 @@ std::int64_t RequestDelivery::Finish(std::chrono::milliseconds wait) {
   if (finished) return undelivered;
   finished = true;
   if (!outbox) return 0;
-  {
-    std::lock_guard<std::mutex> lock(TraceOrder());
-    StoreUnstored();
-  }
+  StoreUnstored();
   const int64_t kept = Delivery_Close(outbox, wait.count());
   outbox = nullptr;
   if (kept > 0) Trace(KeptTraceLine(kept));

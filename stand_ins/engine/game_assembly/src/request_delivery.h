@@ -3,13 +3,18 @@
 // a collector is configured, stored in the delivery library's outbox
 // ("analytics.stored" right after) and sent from there by the library's
 // sender thread. The library's events become trace lines too (see
-// delivery_trace.h).
+// delivery_trace.h), written after the "analytics.stored" line of any
+// request they may be about. No lock of the game's is held across a call
+// into the library.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "ostrel_delivery.h"
 
@@ -41,8 +46,28 @@ class RequestDelivery {
   std::int64_t Finish(std::chrono::milliseconds wait);
 
  private:
+  // Keeps the lines about requests in order without holding a lock across
+  // a library call: while the game thread writes a request's lines and
+  // stores it (held), an event's line waits, since it may be about that
+  // request, and follows the game's lines.
+  class TraceOrder {
+   public:
+    void Hold();                          // nests
+    void Write(const std::string& line);  // the game thread's line, now
+    void Release();                       // the last Release writes the event lines that waited
+    void Event(std::string line);         // the library thread's line: now, or after the hold
+
+   private:
+    std::mutex mutex;
+    int holds = 0;
+    std::vector<std::string> waiting;
+  };
+
+  static void TraceEvent(void* order, const Delivery_Event* event);
   void StoreUnstored();
 
+  // Owned here and handed to the library's callback; outlives the outbox.
+  std::unique_ptr<TraceOrder> order = std::make_unique<TraceOrder>();
   Delivery_Outbox* outbox = nullptr;
   std::deque<std::string> unstored;  // taken from Ostrel, not yet in the outbox
   std::int64_t undelivered = 0;

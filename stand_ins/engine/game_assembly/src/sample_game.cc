@@ -48,13 +48,13 @@ void SampleGame::SetCollector(const std::string& url, const std::string& outboxF
     throw std::invalid_argument(reason);
   }
   if (!url.empty() && outboxFolder.empty()) throw std::invalid_argument("no outbox folder given");
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<std::mutex> lock(settingsMutex_);
   collectorUrl_ = url;
   outboxFolder_ = outboxFolder;
 }
 
 std::int64_t SampleGame::RequestsNotDelivered() {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<std::mutex> lock(settingsMutex_);
   return notDelivered_;
 }
 
@@ -64,7 +64,6 @@ void SampleGame::CheckEnvironment() {
 }
 
 void SampleGame::QuitNow() {
-  std::lock_guard<std::mutex> lock(mutex_);
   if (phase_ == Phase::Quit || !delivery_) return;
   auto wait = QuitWait(nullptr).value_or(kQuitWait);
   if (phase_ == Phase::Playing && frame_ > 0) {
@@ -75,25 +74,37 @@ void SampleGame::QuitNow() {
                     std::chrono::duration_cast<std::chrono::milliseconds>(
                         quitDeadline_ - std::chrono::steady_clock::now()));
   }
-  notDelivered_ = delivery_->Finish(wait);
+  const std::int64_t notDelivered = delivery_->Finish(wait);
   delivery_.reset();
+  {
+    std::lock_guard<std::mutex> lock(settingsMutex_);
+    notDelivered_ = notDelivered;
+  }
   phase_ = Phase::Quit;
 }
 
+std::unique_ptr<RequestDelivery> SampleGame::NewDelivery() {
+  std::string url, folder;
+  {
+    std::lock_guard<std::mutex> lock(settingsMutex_);
+    url = collectorUrl_;
+    folder = outboxFolder_;
+  }
+  return std::make_unique<RequestDelivery>(url, folder);
+}
+
 void SampleGame::Start() {
-  std::lock_guard<std::mutex> lock(mutex_);
   EndAbandonedSession();
   delivery_.reset();  // what is still unsent stays in the outbox
-  delivery_ = std::make_unique<RequestDelivery>(collectorUrl_, outboxFolder_);
+  delivery_ = NewDelivery();
   phase_ = Phase::Playing;
   frame_ = 0;
   GameScreen::Instance().Reset();
 }
 
 bool SampleGame::RunFrame() {
-  std::lock_guard<std::mutex> lock(mutex_);
   if (phase_ == Phase::Quit) return true;
-  if (!delivery_) delivery_ = std::make_unique<RequestDelivery>(collectorUrl_, outboxFolder_);
+  if (!delivery_) delivery_ = NewDelivery();
   if (phase_ == Phase::Playing) PlaySessionFrame();
   if (phase_ == Phase::Quitting) WaitForDelivery();
   return phase_ == Phase::Quit;
@@ -122,8 +133,12 @@ void SampleGame::WaitForDelivery() {
 
 // What is left stays in the outbox for the next run.
 void SampleGame::Quit() {
-  notDelivered_ = delivery_->Finish(std::chrono::milliseconds(0));
+  const std::int64_t notDelivered = delivery_->Finish(std::chrono::milliseconds(0));
   delivery_.reset();
+  {
+    std::lock_guard<std::mutex> lock(settingsMutex_);
+    notDelivered_ = notDelivered;
+  }
   phase_ = Phase::Quit;
 }
 

@@ -40,7 +40,9 @@ class SampleGame {
   std::int64_t RequestsNotDelivered();
 
   // (Re)starts the game from its first frame; a session still open is
-  // closed first and its requests taken.
+  // closed first and its requests taken. Start and RunFrame are the game
+  // thread's: called by one thread at a time, and they hold no lock while
+  // they call the delivery library.
   void Start();
 
   // Plays the next frame; true once the game has quit.
@@ -49,7 +51,8 @@ class SampleGame {
   // Quits at once (the window closed): a session still open is ended
   // through Ostrel and the requests it left taken, then the outbox is
   // closed, waiting at most the quit wait for the last requests. Nothing
-  // when the game has quit or never played.
+  // when the game has quit or never played. Called once the game thread
+  // has stopped (it touches the game thread's state), holding no lock.
   void QuitNow();
 
  private:
@@ -60,11 +63,15 @@ class SampleGame {
   void EndAbandonedSession();
   void Quit();
 
-  std::mutex mutex_;
+  std::unique_ptr<RequestDelivery> NewDelivery();
+
+  std::mutex settingsMutex_;  // the settings and the result, shared with other threads
   std::string collectorUrl_;
   std::string outboxFolder_;
-  std::unique_ptr<RequestDelivery> delivery_;
   std::int64_t notDelivered_ = 0;
+
+  // The game thread's own.
+  std::unique_ptr<RequestDelivery> delivery_;
   Phase phase_ = Phase::Playing;
   int frame_ = 0;
   std::chrono::steady_clock::time_point quitDeadline_;

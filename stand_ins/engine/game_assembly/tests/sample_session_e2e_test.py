@@ -4,7 +4,8 @@ plays its analytics session through Ostrel, and its requests are printed and,
 with --collector, stored in the delivery library's outbox and delivered to
 scripts/collector, across runs, outages and a killed process.
 
-Environment: CORVANE (the built program) and COLLECTOR (scripts/collector).
+Environment: CORVANE (the built program), COLLECTOR (scripts/collector) and
+OUTBOX_WORKER (the delivery tests' program that fills an outbox).
 The run's platform version and locale are pinned through the environment.
 """
 import hashlib
@@ -46,13 +47,13 @@ CONTEXT = {
 }
 
 
-def run_corvane(*arguments, quit_wait_ms=None, cwd=None):
+def run_corvane(*arguments, quit_wait_ms=None, cwd=None, timeout=120):
     """Runs corvane; returns (status, trace events, stderr text)."""
     environment = dict(os.environ, **PINNED)
     if quit_wait_ms is not None:
         environment["SAMPLE_GAME_QUIT_WAIT_MS"] = str(quit_wait_ms)
-    result = subprocess.run([CORVANE, *arguments], env=environment, capture_output=True, timeout=120,
-                            cwd=cwd)
+    result = subprocess.run([CORVANE, *arguments], env=environment, capture_output=True,
+                            timeout=timeout, cwd=cwd)
     events = [json.loads(line) for line in result.stdout.decode("utf-8").splitlines()]
     return result.returncode, events, result.stderr.decode("utf-8", "replace")
 
@@ -266,6 +267,22 @@ class SampleSession(unittest.TestCase):
         self.assertEqual(received[0]["key"], stored["key"])
         self.assertEqual([request["key"] for request in received[1:]], keys(trace))
         self.assertEqual(events_of(received[0]["body"])[0]["event_type"], "_session.start")
+
+    def test_a_game_whose_outbox_is_at_its_count_bound_quits_within_its_quit_wait(self):
+        bound = 10000  # the library's default
+        with Collector() as collector, RefusingPort() as down:
+            filled = subprocess.run([os.environ["OUTBOX_WORKER"], collector.outbox, down, "earlier",
+                                     str(bound), "keep"], timeout=120)
+            self.assertEqual(filled.returncode, 0)
+            status, trace, stderr = run_corvane("--collector", down, "--outbox", collector.outbox,
+                                                quit_wait_ms=500, timeout=60)
+        self.assertCleanRun(status, trace, stderr, expected_status=3)
+        self.assertStoredAfterEachRequest(trace)
+        dropped = named(trace, "analytics.dropped")
+        self.assertEqual(len(dropped), len(REQUESTS), "each store drops the oldest")
+        self.assertEqual({line["reason"] for line in dropped}, {"count"})
+        self.assertEqual({line["thread"] for line in dropped}, {"delivery"})
+        self.assertEqual([line["count"] for line in named(trace, "analytics.kept")], [bound])
 
     def test_unusable_collector_address_stops_the_start(self):
         for url, reason in [("ftp://127.0.0.1:1", "scheme"), ("http://", "host"),
