@@ -456,7 +456,7 @@ std::int64_t OutboxStore::DenyConsent() {
   std::int64_t purged = 0;
   {
     Transaction transaction(*this);
-    database->Exec("UPDATE stream SET consent = 2, purge_owed = 1, denials = denials + 1");
+    database->Exec("UPDATE stream SET consent = 2, purge_owed = 2, denials = denials + 1");
     std::vector<std::int64_t> waiting;
     {
       Statement rows(*database, "SELECT id, rejected FROM requests ORDER BY id");
@@ -472,6 +472,7 @@ std::int64_t OutboxStore::DenyConsent() {
   return purged;
 }
 
+// purge_owed: 2, the rewrite and the cut are owed; 1, the cut only.
 bool OutboxStore::ClearPurged() {
   RemoveMovedAsideCopies(path);
   std::unique_lock<std::mutex> turn = WriteTurn();
@@ -479,7 +480,10 @@ bool OutboxStore::ClearPurged() {
     // The pages a deleted row left (and earlier versions of rows, from
     // updates) are not in the rewritten file; the log, which held the
     // rows' pages too, is cut to nothing.
-    database->Exec("VACUUM");
+    if (database->QueryText("SELECT purge_owed FROM stream") == "2") {
+      database->Exec("VACUUM");
+      database->Exec("UPDATE stream SET purge_owed = 1");
+    }
     if (!database->EmptyLog()) return false;
     database->Exec("UPDATE stream SET purge_owed = 0");
     return true;

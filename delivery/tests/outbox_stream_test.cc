@@ -214,7 +214,15 @@ TEST(OutboxStream, DenyingConsentDeletesEveryRequestAndLeavesNoTraceInTheFiles) 
   std::ofstream(folder / "outbox.sqlite-wal.damaged-7") << secret;
   ASSERT_TRUE(AnyFileHolds(folder.Path(), secret + std::string(100, 'b')));
 
+  // A reader elsewhere keeps the log from being cut: the cut is owed.
+  sqlite3* reader = nullptr;
+  sqlite3_open((folder / "outbox.sqlite").c_str(), &reader);
+  Exec(reader, "BEGIN; SELECT count(*) FROM requests;");
   EXPECT_EQ(other.DenyConsent(), 3);
+  EXPECT_TRUE(store.Stream().purgeOwed);
+  Exec(reader, "COMMIT");
+  sqlite3_close(reader);
+  EXPECT_TRUE(store.ClearPurged());
   EXPECT_FALSE(AnyFileHolds(folder.Path(), secret)) << "in no file of the outbox";
   EXPECT_EQ(store.Pending() + store.Rejected(), 0);
   EXPECT_FALSE(store.Insert("k4", Request("{}"), 4, Bounds{}).stored);

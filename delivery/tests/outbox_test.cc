@@ -390,6 +390,15 @@ TEST(Outbox, ADamagedLogCostsNoMoreThanTheLastSecondAndIsReported) {
     ASSERT_EQ(damaged.size(), 1u) << what;
     EXPECT_NE(damaged[0].reason.find("damaged"), std::string::npos) << damaged[0].reason;
     EXPECT_TRUE(std::filesystem::exists(damaged[0].path)) << "a copy of the log is kept";
+    // The numbers the lost transactions may have given are skipped and told.
+    OutboxStore store(folder.Path(), 0, nullptr);
+    const std::vector<UnreportedRange> told = store.Unreported();
+    ASSERT_EQ(told.size(), 1u) << what;
+    EXPECT_EQ(told[0].reason, "damaged");
+    EXPECT_EQ(told[0].stream, store.Stream().id);
+    EXPECT_EQ(told[0].first, 51);
+    EXPECT_EQ(told[0].last, store.LastSequence());
+    EXPECT_GT(told[0].last, told[0].first);
   }
 }
 
