@@ -167,9 +167,11 @@ struct OutboxStore::Statements {
         commit(db, "COMMIT"),
         rollback(db, "ROLLBACK"),
         insert(db,
+               // Not INSERT ... SELECT: with a trigger writing the table it
+               // reads, SQLite copies the row (the body) once more first.
                "INSERT INTO requests(id, key, target, headers, body, bytes, created_ms) "
-               "SELECT totals.last_sequence + 1, ?, ?, ?, ?, ?, ? FROM totals, stream "
-               "WHERE stream.consent <> 2"),
+               "VALUES((SELECT last_sequence + 1 FROM totals), ?, ?, ?, ?, ?, ?)"),
+        denied(db, "SELECT consent = 2 FROM stream"),
         totals(db, "SELECT count, bytes FROM totals"),
         oldest(db, "SELECT id, key, created_ms, rejected FROM requests ORDER BY id LIMIT 1"),
         oldestPending(db,
@@ -193,9 +195,9 @@ struct OutboxStore::Statements {
         addRange(db, "INSERT INTO unreported(reason, stream, first, last) VALUES(?, ?, ?, ?)"),
         shortenRange(db, "UPDATE unreported SET first = ? WHERE id = ? AND last > ?"),
         forgetRange(db, "DELETE FROM unreported WHERE id = ? AND last <= ?") {}
-  Statement begin, commit, rollback, insert, totals, oldest, oldestPending, remove, retry, setAside,
-      rejected, pending, lastSequence, stream, unreported, latestRange, extendRange, addRange,
-      shortenRange, forgetRange;
+  Statement begin, commit, rollback, insert, denied, totals, oldest, oldestPending, remove, retry,
+      setAside, rejected, pending, lastSequence, stream, unreported, latestRange, extendRange,
+      addRange, shortenRange, forgetRange;
 };
 
 // A write transaction in this process's turn, rolled back unless committed.
@@ -278,6 +280,11 @@ InsertResult OutboxStore::Insert(const std::string& key, const OutgoingRequest& 
                                  std::int64_t nowMs, const Bounds& bounds) {
   const std::string headers = JoinLines(request.headers);
   Transaction transaction(*this);
+  InsertResult result;
+  {
+    StatementUse denied(statements->denied);
+    if (denied->Step() && denied->Int(0) != 0) return result;
+  }
   {
     StatementUse insert(statements->insert);
     insert->BindText(1, key)
@@ -288,9 +295,7 @@ InsertResult OutboxStore::Insert(const std::string& key, const OutgoingRequest& 
         .Bind(6, nowMs)
         .Step();
   }
-  InsertResult result;
-  result.stored = database->Changes() == 1;
-  if (!result.stored) return result;  // consent denied
+  result.stored = true;
   // The age bound is the sender's (DropOverBounds), so that a store reads
   // no more than it must.
   while (std::optional<Candidate> oldest = OverBound(nowMs, bounds, /*byAge=*/false)) {

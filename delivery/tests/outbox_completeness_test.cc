@@ -32,7 +32,7 @@ TEST(OutboxCompleteness, TheCollectorIsToldOfEveryRequestThatLeftUndelivered) {
     Outbox offline(folder.Path(), ClosedPort().Url(), options, nullptr);
     for (int i = 1; i <= 5; ++i) Stored(offline, TestMessage(TestEvent("a_x", i)));  // 1-3 dropped
   }
-  CollectorProcess collector({"--project", "sample-game", "--fail-first", "1"});
+  CollectorProcess collector({"--project", "sample-game", "--fail-first", "1"}, /*ledger=*/true);
   Events events;
   Outbox outbox(folder.Path(), collector.Url(), options, events.Callback());
   EXPECT_EQ(outbox.Wait(20s), 0);
