@@ -183,7 +183,8 @@ class Ledger:
                 dropped[reason] = dropped.get(reason, 0) + count
         total = lambda key: sum(summary[key] for summary in summaries)
         reasons = ", ".join(f"{reason} {count}" for reason, count in sorted(dropped.items()))
-        return (f"completeness: {len(summaries)} streams, highest {total('highest')}, "
+        streams = f"{len(summaries)} stream" + ("" if len(summaries) == 1 else "s")
+        return (f"completeness: {streams}, highest {total('highest')}, "
                 f"delivered {total('delivered')}, duplicates {total('duplicates')}, "
                 f"dropped {sum(dropped.values())}" + (f" ({reasons})" if reasons else "") +
                 f", unaccounted {total('unaccounted')}")

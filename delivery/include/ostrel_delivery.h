@@ -32,9 +32,8 @@
  *   requests are kept and numbered 1, 2, 3, ... in the order they were
  *   stored. Once it is, 1.x can no longer open it (its stores fail with the
  *   reason, and it sends nothing), so no request is stored outside the
- *   numbering. When
- *   Delivery_Submit returns DELIVERY_STORED
- *   the request is on disk and survives a crash of the process (not of the
+ *   numbering. When Delivery_Submit returns DELIVERY_STORED the request is
+ *   on disk and survives a crash of the process (not of the
  *   machine: an operating-system crash or power loss may lose the last
  *   requests stored before it). Several processes may share one outbox.
  *   The folder is trusted only when it is this user's and neither group nor
@@ -131,7 +130,8 @@
  *   highest it has seen that it neither received nor was told of: zero when
  *   nothing was lost unannounced (scripts/collector --report does).
  *   A damaged outbox: when the outbox file is moved aside (see Bad
- *   conditions), or found missing, a fresh outbox starts a new stream, and
+ *   conditions), or found missing after a connection of this process had
+ *   it open, a fresh outbox starts a new stream, and
  *   its first requests carry "damaged=<old stream id>:<n>-": of the old
  *   stream, every number from n on that the collector has not received was
  *   lost with the file. n is the lowest number the old file still shows as
@@ -165,8 +165,9 @@
  *   it). When consent is denied:
  *   - no transfer starts after Delivery_SetConsent returns, and one in
  *     progress in this process is abandoned at once; another process
- *     sharing the outbox starts none from the moment the call returns and
- *     abandons one in progress within about a second;
+ *     sharing the outbox abandons the transfer it has in progress (or was
+ *     starting as the call returned) within about a second, and starts no
+ *     other;
  *   - every request in the outbox is deleted (a DELIVERY_PURGED event gives
  *     the count), in one transaction, so for every process at once. Then
  *     the database is rewritten without the pages they occupied (SQLite's
@@ -184,7 +185,9 @@
  *   numbers>"; requests deleted are never sent.
  *   A decision that cannot be written to the outbox now (a full disk...)
  *   stands for this handle (a denial: nothing stored, nothing sent) and is
- *   written by the sender as soon as the outbox can be written.
+ *   written by the sender as soon as the outbox can be written, or by
+ *   Delivery_Close; one that Delivery_Close cannot write either is lost
+ *   with the handle (make it again in the next run).
  *
  * Bad conditions
  *   - An outbox file that is not a database, or is damaged, is moved aside
@@ -379,9 +382,9 @@ DELIVERY_API int32_t Delivery_Submit(Delivery_Outbox* outbox, const char* messag
  * thread: a moment's disk work, more for a full outbox) and reports
  * DELIVERY_PURGED. Returns 1 when the outbox holds the decision; 0 with the
  * reason in `error` (cut to errorSize bytes; may be null) when it does not
- * yet: it stands for this handle meanwhile and is written by the sender as
- * soon as it can be. Returns 0 and changes nothing for any other value or
- * a closed handle. */
+ * yet: it stands for this handle meanwhile and is written as soon as it
+ * can be (see Consent). Returns 0 and changes nothing for any other value
+ * or a closed handle. */
 DELIVERY_API int32_t Delivery_SetConsent(Delivery_Outbox* outbox, int32_t consent, char* error,
                                          size_t errorSize);
 

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 
 #include "outbox_store.h"
 
@@ -23,5 +24,18 @@ struct ConsentDecision {
   // started under an earlier count is abandoned.
   std::atomic<std::uint64_t> denials{0};
 };
+
+// Writes the decision `decision` still owes to `store`; returns the
+// requests a denial deleted (nothing when no denial was written). Call
+// holding decision.writing. Throws StoreError (the decision stays owed).
+inline std::optional<std::int64_t> WriteOwedDecision(ConsentDecision& decision,
+                                                     OutboxStore& store) {
+  std::optional<std::int64_t> purged;
+  const Consent owed = decision.unwritten;
+  if (owed == Consent::Denied) purged = store.DenyConsent();
+  if (owed == Consent::Given) store.GiveConsent();
+  decision.unwritten = Consent::Undecided;
+  return purged;
+}
 
 }  // namespace Delivery

@@ -128,12 +128,7 @@ ConsentResult Outbox::SetConsent(Consent given) {
     try {
       if (closing) throw StoreError("the outbox is closed");
       OutboxStore& current = Store(notices);
-      if (given == Consent::Denied) {
-        purged = current.DenyConsent();
-      } else {
-        current.GiveConsent();
-      }
-      decision.unwritten = Consent::Undecided;
+      purged = WriteOwedDecision(decision, current);
       result.written = true;
     } catch (const StoreError& error) {
       if (error.unreadable) store.reset();
@@ -216,12 +211,15 @@ std::optional<std::int64_t> Outbox::Close(milliseconds wait) {
   closing = true;
   sender->Stop();
   std::vector<OutboxNotice> notices;
-  std::optional<std::int64_t> left;
+  std::optional<std::int64_t> left, purged;
   {
+    std::lock_guard<std::mutex> writing(decision.writing);  // before storeMutex, as in SetConsent
     std::lock_guard<std::mutex> lock(storeMutex);
     if (closed) return leftAtClose;
     try {
       OutboxStore& last = Store(notices);
+      // A decision the sender could not write yet: the last chance.
+      if (decision.unwritten != Consent::Undecided) purged = WriteOwedDecision(decision, last);
       leftAtClose = last.Pending();
       last.Checkpoint();  // what is stored is in the database, not only in its log
     } catch (const StoreError&) {
@@ -231,6 +229,7 @@ std::optional<std::int64_t> Outbox::Close(milliseconds wait) {
     left = leftAtClose;
   }
   reporter.Noticed(notices);
+  if (purged) reporter.Purged(*purged);
   events.Finish();
   return left;
 }

@@ -208,13 +208,9 @@ void Sender::WriteDecision(OutboxStore& store) {
   ConsentDecision& decision = *setup.decision;
   if (decision.unwritten == Consent::Undecided) return;
   std::lock_guard<std::mutex> lock(decision.writing);
-  const Consent owed = decision.unwritten;
-  if (owed == Consent::Denied) {
-    reporter.Purged(store.DenyConsent());
-  } else if (owed == Consent::Given) {
-    store.GiveConsent();
+  if (const std::optional<std::int64_t> purged = WriteOwedDecision(decision, store)) {
+    reporter.Purged(*purged);
   }
-  decision.unwritten = Consent::Undecided;
 }
 
 bool Sender::Held(Consent unwritten, const StreamState& stream) const {
