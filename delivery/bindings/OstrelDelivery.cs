@@ -14,6 +14,13 @@
 //         long kept = outbox.Close(2000);   // sent by the next run
 //     }
 //
+// The player's consent: open with Options.requireConsent = 1 to send
+// nothing until outbox.SetConsent(OstrelDelivery.ConsentGiven); a denial
+// (ConsentDenied) deletes every stored request, reported by a Purged event
+// with its Count, and Submit then answers NoConsent. outbox.Consent() reads
+// the decision the outbox keeps (ConsentUndecided, ConsentGiven or
+// ConsentDenied).
+//
 // One DllImport per export of ostrel_delivery.h under its own name, plus the
 // Outbox class, which owns the handle and keeps the event delegate alive
 // until the library is done with it (an Outbox never disposed keeps it, and
@@ -41,15 +48,19 @@ public static class OstrelDelivery
     private const UnmanagedType Utf8 = UnmanagedType.LPUTF8Str;
 
     public const int KeySize = 37;
-    public const int Stored = 0, Malformed = 1, NotStored = 2;
+    public const int GzipThreshold = 1024;
+    public const int Stored = 0, Malformed = 1, NotStored = 2, NoConsent = 3;
+    public const int ConsentUndecided = 0, ConsentGiven = 1, ConsentDenied = 2;
     public const int Sent = 1, Retry = 2, Rejected = 3, Dropped = 4, OutboxMoved = 5,
-                     OutboxDamaged = 6;
+                     OutboxDamaged = 6, Purged = 7;
 
     [StructLayout(LayoutKind.Sequential)]
     public struct Options
     {
         public long maxRequests, maxBytes, maxAgeSeconds, firstRetryMs, maxRetryMs,
                     connectTimeoutMs, requestTimeoutMs;
+        public long requireConsent; // 1: nothing is sent before consent is given
+        public long uncompressed;   // 1: every body goes out uncompressed
     }
 
     [StructLayout(LayoutKind.Sequential)]
@@ -69,6 +80,7 @@ public static class OstrelDelivery
         public IntPtr reason;
         public IntPtr path;
         public int senderThread;
+        public long count;
     }
 
     // An event with its texts decoded.
@@ -78,6 +90,7 @@ public static class OstrelDelivery
         public long DelayMs;
         public string Key, Reason, Path;
         public bool SenderThread; // caused by the sender, not by one of the caller's calls
+        public long Count;        // Purged: the requests deleted
     }
 
     [UnmanagedFunctionPointer(Convention)]
@@ -103,6 +116,13 @@ public static class OstrelDelivery
     public static extern int Delivery_Submit(IntPtr outbox, [MarshalAs(Utf8)] string message,
                                              byte[] key, out long bytes, byte[] error,
                                              UIntPtr errorSize);
+
+    [DllImport(Library, CallingConvention = Convention)]
+    public static extern int Delivery_SetConsent(IntPtr outbox, int consent, byte[] error,
+                                                 UIntPtr errorSize);
+
+    [DllImport(Library, CallingConvention = Convention)]
+    public static extern int Delivery_Consent(IntPtr outbox);
 
     [DllImport(Library, CallingConvention = Convention)]
     public static extern long Delivery_Pending(IntPtr outbox);
@@ -180,7 +200,7 @@ public static class OstrelDelivery
             {
                 Kind = e.kind, Status = e.status, Attempts = e.attempts, DelayMs = e.delayMs,
                 Key = FromUtf8(e.key), Reason = FromUtf8(e.reason), Path = FromUtf8(e.path),
-                SenderThread = e.senderThread != 0
+                SenderThread = e.senderThread != 0, Count = e.count
             };
         }
 
@@ -198,6 +218,20 @@ public static class OstrelDelivery
                 Error = result == Stored ? null : FromBuffer(error)
             };
         }
+
+        // Keeps the player's decision, ConsentGiven or ConsentDenied, in the
+        // outbox. Returns null once the outbox holds it, else the reason (it
+        // then stands for this outbox and is written later; see
+        // Delivery_SetConsent).
+        public string SetConsent(int consent)
+        {
+            var error = new byte[512];
+            return Delivery_SetConsent(Handle(), consent, error, (UIntPtr)error.Length) == 1
+                       ? null : FromBuffer(error);
+        }
+
+        // ConsentUndecided, ConsentGiven or ConsentDenied; -1 when unknown.
+        public int Consent() { return Delivery_Consent(Handle()); }
 
         public long Pending() { return Delivery_Pending(Handle()); }
 

@@ -13,17 +13,27 @@
  *   char key[DELIVERY_KEY_SIZE];
  *   if (Delivery_Submit(outbox, message, key, NULL, error, sizeof error) != DELIVERY_STORED)
  *     keep_the_message_and_submit_it_later(message);
+ *   ... when the player decides (see Consent):
+ *   Delivery_SetConsent(outbox, DELIVERY_CONSENT_DENIED, error, sizeof error);
  *   ... when the game quits:
  *   int64_t kept = Delivery_Close(outbox, 2000);   // sent by the next run
  *
  * Outbox
  *   One SQLite database in write-ahead-log mode, "outbox.sqlite" in the
  *   folder given to Delivery_Open (created owner-only, 0700; the database
- *   files are 0600). One row per request: its body, the X-Api-Key and
- *   Content-Type header lines of the message, its target (the path and query
- *   of the message's url), an idempotency key, the attempts made and the
- *   time of the next attempt. When Delivery_Submit returns DELIVERY_STORED
- *   the request is on disk and survives a crash of the process (not of the
+ *   files are 0600). One row per request: its number in the outbox's stream
+ *   (see Completeness), its body as submitted (never stored compressed), the
+ *   X-Api-Key and Content-Type header lines of the message, its target (the
+ *   path and query of the message's url), an idempotency key, the attempts
+ *   made and the time of the next attempt; besides them the stream's id,
+ *   what left undelivered and is not yet reported, the player's consent and
+ *   whether the collector takes gzip. An outbox of 1.x (no stream) is
+ *   brought up to date when it is first opened, in one transaction: its
+ *   requests are kept and numbered 1, 2, 3, ... in the order they were
+ *   stored. Once it is, 1.x can no longer open it (its stores fail with the
+ *   reason, and it sends nothing), so no request is stored outside the
+ *   numbering. When Delivery_Submit returns DELIVERY_STORED the request is
+ *   on disk and survives a crash of the process (not of the
  *   machine: an operating-system crash or power loss may lose the last
  *   requests stored before it). Several processes may share one outbox.
  *   The folder is trusted only when it is this user's and neither group nor
@@ -44,14 +54,28 @@
  * Sending
  *   One sender thread per outbox handle, oldest request first, over one
  *   reused connection. The collector URL replaces the scheme, host and port
- *   of the message's url; path and query are kept. The body is sent byte for
- *   byte with the message's X-Api-Key and Content-Type header lines exactly
- *   as they are (an empty value included; a message without a Content-Type
- *   line is sent without one) and "Idempotency-Key: <key>", the same key on
- *   every attempt and in every run, so a collector can recognise a request
- *   it has already stored. No other header line goes out but HTTP's own
- *   Host and Content-Length.
- *   - 2xx: delivered, the row is deleted.
+ *   of the message's url; path and query are kept. The body is the message's
+ *   "data" byte for byte, gzip-compressed on the wire when larger than
+ *   DELIVERY_GZIP_THRESHOLD (see Compression), with the message's X-Api-Key
+ *   and Content-Type header lines exactly as they are (an empty value
+ *   included; a message without a Content-Type line is sent without one)
+ *   and these, in this order:
+ *     Idempotency-Key: <key>          the same on every attempt and in every
+ *                                     run, so a collector can recognise a
+ *                                     request it has already stored
+ *     Ostrel-Stream: <stream id>      the same on every attempt
+ *     Ostrel-Sequence: <number>       the same on every attempt
+ *     Ostrel-Dropped: <notice>        when something is to be told (see
+ *                                     Completeness); it may grow between
+ *                                     attempts
+ *     Content-Encoding: gzip          when the body is compressed
+ *   No other header line goes out but HTTP's own Host and Content-Length.
+ *   - 2xx: delivered, the row is deleted, and the collector has the notice
+ *     the request carried.
+ *   - 415 to a compressed body: the collector does not take gzip; the
+ *     outbox remembers it, the same request goes again at once uncompressed
+ *     (a DELIVERY_RETRY event with status 415 and delayMs 0), and every
+ *     later one does too. A 415 never sets a request aside.
  *   - No answer (connection error, timeout, TLS failure), 5xx, 408, 429, or
  *     any other status outside 2xx and 4xx: tried again after a delay drawn
  *     at random between 0 and firstRetryMs * 2^(attempts-1), at most
@@ -76,19 +100,103 @@
  *   stored is trusted at most one hour ahead (the longest delay).
  *
  * Bounds
- *   At most maxRequests requests, maxBytes bytes (body, header lines and
- *   target counted) and requests no older than maxAgeSeconds. Over a bound
- *   the oldest request (rejected ones included) is dropped and reported as a
- *   DELIVERY_DROPPED event. A request larger than maxBytes on its own is not
- *   stored (DELIVERY_NOT_STORED).
+ *   At most maxRequests requests, maxBytes bytes (body as submitted, not
+ *   compressed, header lines and target counted) and requests no older than
+ *   maxAgeSeconds. Over a bound the oldest request (rejected ones included)
+ *   is dropped and reported as a DELIVERY_DROPPED event, and to the
+ *   collector (see Completeness). A request larger than maxBytes on its own
+ *   is not stored (DELIVERY_NOT_STORED).
+ *
+ * Completeness
+ *   Each outbox has a stream: a random UUID made with the outbox, and the
+ *   numbers 1, 2, 3, ... it gives the requests it stores, in storage order,
+ *   across runs and across the processes sharing it, never given twice.
+ *   Every request that leaves the outbox without being delivered is told to
+ *   the collector on the following requests' "Ostrel-Dropped" line, until a
+ *   2xx answer to one of them acknowledges it:
+ *     notice  = item *(";" item)
+ *     item    = reason "=" ranges | "damaged=" stream-id ":" ranges
+ *     reason  = "count" | "bytes" | "age"    dropped over that bound
+ *             | "rejected"                   set aside (see Sending)
+ *             | "consent"                    deleted when consent was denied
+ *     ranges  = range *("," range)
+ *     range   = n | n "-" m | n "-"          n to m; "n-": n and every later
+ *                                            number of that stream
+ *   for example "count=17-20,31;age=40-52". A line carries at most 64 ranges,
+ *   the oldest first; the rest follow once those are acknowledged, so the
+ *   line stays small however much was dropped. A rejected request dropped
+ *   later over a bound is not told again.
+ *   A collector can therefore count, for each stream, the numbers up to the
+ *   highest it has seen that it neither received nor was told of: zero when
+ *   nothing was lost unannounced (scripts/collector --report does).
+ *   A damaged outbox: when the outbox file is moved aside (see Bad
+ *   conditions), or found missing after a connection of this process had
+ *   it open, a fresh outbox starts a new stream, and
+ *   its first requests carry "damaged=<old stream id>:<n>-": of the old
+ *   stream, every number from n on that the collector has not received was
+ *   lost with the file. n is the lowest number the old file still shows as
+ *   not delivered, or 1 when it cannot be read. When the old file cannot be
+ *   read at all and no connection of this process had it open, the old
+ *   stream's id is lost with it and nothing is told: the collector sees the
+ *   old stream end at the highest number it received, and cannot know of
+ *   requests stored after that, nor of drops not yet told. A damaged log
+ *   (see Bad conditions) may lose the last transactions, and with them the
+ *   numbers they gave: the numbers such transactions may have used are
+ *   never given again, and are told as "damaged=<this stream id>:<n>-<m>".
+ *   What is told of a request the collector also received (dropped while it
+ *   was being sent, say) is still told; the collector counts it received.
+ *
+ * Compression
+ *   A body larger than DELIVERY_GZIP_THRESHOLD bytes goes out in gzip
+ *   (zlib, its fastest level) with "Content-Encoding: gzip", compressed on
+ *   the sender's thread, never in Delivery_Submit; what the collector
+ *   decodes is the body as submitted, byte for byte, on every attempt. A
+ *   30-event batch shrinks about thirty times. The outbox stores bodies as
+ *   submitted, so the byte bound counts them uncompressed. The option
+ *   "uncompressed" sends every body as it is; a collector's 415 does so
+ *   from then on (see Sending).
+ *
+ * Consent
+ *   With the option "requireConsent", nothing is sent until the player has
+ *   given consent (Delivery_SetConsent): requests are stored meanwhile, and
+ *   sent oldest first once it is given. Without it, an outbox where nothing
+ *   was decided sends as always. The decision is kept in the outbox, for
+ *   later runs and the other processes sharing it (Delivery_Consent reads
+ *   it). When consent is denied:
+ *   - no transfer starts after Delivery_SetConsent returns, and one in
+ *     progress in this process is abandoned at once; another process
+ *     sharing the outbox abandons the transfer it has in progress (or was
+ *     starting as the call returned) within about a second, and starts no
+ *     other;
+ *   - every request in the outbox is deleted (a DELIVERY_PURGED event gives
+ *     the count), in one transaction, so for every process at once. Then
+ *     the database is rewritten without the pages they occupied (SQLite's
+ *     secure_delete zeroes their rows in any case) and the log is copied
+ *     into it and cut to nothing, so that no file of the outbox holds their
+ *     bodies; the copies moved aside or kept as damaged (see Bad
+ *     conditions) are removed too. When another process's reads keep the
+ *     log from being cut, the sender of any process tries again every
+ *     second until it is;
+ *   - Delivery_Submit stores nothing and returns DELIVERY_NO_CONSENT, in
+ *     every process sharing the outbox.
+ *   The deletion is not told to the collector while consent is denied:
+ *   nothing leaves the device. The stream's numbers go on, so when consent
+ *   is given again, the first requests tell "consent=<the deleted
+ *   numbers>"; requests deleted are never sent.
+ *   A decision that cannot be written to the outbox now (a full disk...)
+ *   stands for this handle (a denial: nothing stored, nothing sent) and is
+ *   written by the sender as soon as the outbox can be written, or by
+ *   Delivery_Close; one that Delivery_Close cannot write either is lost
+ *   with the handle (make it again in the next run).
  *
  * Bad conditions
  *   - An outbox file that is not a database, or is damaged, is moved aside
  *     (renamed "outbox.sqlite.unreadable-<milliseconds since 1970>", its log
- *     with it) and a fresh outbox started; so is anything in place of one of
- *     the outbox's files that is not a file of this user's (a folder, a
- *     symbolic link, another user's file...). A DELIVERY_OUTBOX_MOVED event
- *     says where it went and why. Every connection, in this process or
+ *     with it) and a fresh outbox, with a new stream, started (see
+ *     Completeness); so is anything in place of one of the outbox's files
+ *     that is not a file of this user's (a folder, a symbolic link, another
+ *     user's file...). A DELIVERY_OUTBOX_MOVED event says where it went and
+ *     why. Every connection, in this process or
  *     another, uses the fresh file before its next store or send: no store
  *     reports DELIVERY_STORED for a request in a file moved aside.
  *   - A damaged log: SQLite uses the log only up to its first damaged frame
@@ -100,6 +208,8 @@
  *     loses requests is found when the outbox is opened and no other
  *     process uses it, and reported as a DELIVERY_OUTBOX_DAMAGED event with
  *     a copy of the log ("outbox.sqlite-wal.damaged-<ms>").
+ *   - A log damaged by a crash of the machine: see Completeness for the
+ *     stream's numbers.
  *   - A folder that cannot be created, written or trusted, a full disk, or
  *     an outbox locked by another process for more than a second:
  *     Delivery_Submit returns DELIVERY_NOT_STORED with the reason, stores
@@ -160,8 +270,15 @@ extern "C" {
  * for each row's key, times and SQLite's bookkeeping. */
 #define DELIVERY_DISK_ALLOWANCE(maxRequests) (8388608 + 256 * (int64_t)(maxRequests))
 
+/* Bodies larger than this many bytes go out gzip-compressed (see
+ * Compression). */
+#define DELIVERY_GZIP_THRESHOLD 1024
+
 typedef struct Delivery_Outbox Delivery_Outbox;
 
+/* 2.0 added requireConsent and uncompressed (and Delivery_Event's count):
+ * a program built against 1.x is built again (it keeps loading
+ * libostrel_delivery.so.1 meanwhile). */
 typedef struct Delivery_Options {
   int64_t maxRequests;      /* default 10000 */
   int64_t maxBytes;         /* default 52428800 (50 MiB) */
@@ -170,12 +287,20 @@ typedef struct Delivery_Options {
   int64_t maxRetryMs;       /* default 300000 (5 minutes): ceiling of every delay */
   int64_t connectTimeoutMs; /* default 10000 */
   int64_t requestTimeoutMs; /* default 30000: one whole attempt */
+  int64_t requireConsent;   /* default 0; 1: nothing is sent before consent is given */
+  int64_t uncompressed;     /* default 0; 1: every body goes out uncompressed */
 } Delivery_Options;
 
 /* Results of Delivery_Submit. */
 #define DELIVERY_STORED 0     /* in the outbox on disk */
 #define DELIVERY_MALFORMED 1  /* not a request message, or past a limit above; never storable */
 #define DELIVERY_NOT_STORED 2 /* folder not writable, disk full, too large...: try later */
+#define DELIVERY_NO_CONSENT 3 /* the player denied consent: not stored, drop it */
+
+/* The player's decision (Delivery_SetConsent, Delivery_Consent). */
+#define DELIVERY_CONSENT_UNDECIDED 0
+#define DELIVERY_CONSENT_GIVEN 1
+#define DELIVERY_CONSENT_DENIED 2
 
 /* Event kinds; a callback ignores kinds it does not know (more may come). */
 #define DELIVERY_SENT 1         /* key, status, attempts */
@@ -186,6 +311,7 @@ typedef struct Delivery_Options {
 /* Damage the library found and could not undo, or a state that keeps it from
  * sending: reason; path, when not "", a copy of the damaged file. */
 #define DELIVERY_OUTBOX_DAMAGED 6
+#define DELIVERY_PURGED 7 /* count: requests deleted as consent was denied */
 
 typedef struct Delivery_Event {
   int32_t kind;
@@ -196,6 +322,7 @@ typedef struct Delivery_Event {
   const char* reason;   /* "" when none */
   const char* path;     /* "" when none */
   int32_t senderThread; /* 1: caused by the sender; 0: by one of the caller's calls */
+  int64_t count;        /* DELIVERY_PURGED: the requests deleted; else 0 */
 } Delivery_Event;
 
 typedef void (*Delivery_EventCallback)(void* context, const Delivery_Event* event);
@@ -208,7 +335,7 @@ typedef struct Delivery_Counts {
   int64_t dropped;  /* dropped over a bound, by this handle */
 } Delivery_Counts;
 
-/* The library version, "1.0.0". A static text: do not free it. */
+/* The library version, "2.0.0". A static text: do not free it. */
 DELIVERY_API const char* Delivery_Version(void);
 
 /* Fills `options` with the defaults above. */
@@ -244,18 +371,36 @@ DELIVERY_API Delivery_Outbox* Delivery_Open(const char* folder, const char* coll
  * [text...], "url": text} with each member once; a header line not
  * "Name: value" (a token name, a value without control characters but
  * tab); or a url path and query or a header line past its limit above.
- * Storing may drop the oldest requests over a bound (see above). On a
- * closed handle: DELIVERY_NOT_STORED. */
+ * DELIVERY_NO_CONSENT: the player denied consent (see Consent). Storing may
+ * drop the oldest requests over a bound (see above). On a closed handle:
+ * DELIVERY_NOT_STORED. */
 DELIVERY_API int32_t Delivery_Submit(Delivery_Outbox* outbox, const char* message, char* key,
                                      int64_t* bytes, char* error, size_t errorSize);
+
+/* Keeps the player's decision, DELIVERY_CONSENT_GIVEN or _DENIED, in the
+ * outbox (see Consent). Denied: deletes every stored request (on this
+ * thread: a moment's disk work, more for a full outbox) and reports
+ * DELIVERY_PURGED. Returns 1 when the outbox holds the decision; 0 with the
+ * reason in `error` (cut to errorSize bytes; may be null) when it does not
+ * yet: it stands for this handle meanwhile and is written as soon as it
+ * can be (see Consent). Returns 0 and changes nothing for any other value
+ * or a closed handle. */
+DELIVERY_API int32_t Delivery_SetConsent(Delivery_Outbox* outbox, int32_t consent, char* error,
+                                         size_t errorSize);
+
+/* The decision in force: DELIVERY_CONSENT_UNDECIDED, _GIVEN or _DENIED, as
+ * made by any process (this handle's own one not yet written included); -1
+ * when the outbox cannot be read or the handle is closed. */
+DELIVERY_API int32_t Delivery_Consent(Delivery_Outbox* outbox);
 
 /* Requests in the outbox waiting to be sent (rejected ones not counted), by
  * any process; -1 when the outbox cannot be read or the handle is closed. */
 DELIVERY_API int64_t Delivery_Pending(Delivery_Outbox* outbox);
 
 /* Waits until nothing is pending, or `timeoutMs` has passed, or the next
- * attempt is due only after that, or another thread closes the handle;
- * returns what is pending then (-1 when unknown or closed). */
+ * attempt is due only after that (at once while consent holds sending), or
+ * another thread closes the handle; returns what is pending then (-1 when
+ * unknown or closed). */
 DELIVERY_API int64_t Delivery_Wait(Delivery_Outbox* outbox, int64_t timeoutMs);
 
 /* What this handle has done so far (zeros once it is closed). */

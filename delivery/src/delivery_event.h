@@ -15,6 +15,7 @@ struct DeliveryEvent {
     Dropped = 4,
     OutboxMoved = 5,
     OutboxDamaged = 6,
+    Purged = 7,
   };
   Kind kind = Kind::Sent;
   std::string key;
@@ -24,6 +25,7 @@ struct DeliveryEvent {
   std::string reason;
   std::string path;
   bool senderThread = false;  // caused by the sender, not by one of the caller's calls
+  std::int64_t count = 0;     // Purged: the requests deleted
 };
 
 using EventCallback = std::function<void(const DeliveryEvent&)>;

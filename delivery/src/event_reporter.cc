@@ -1,5 +1,7 @@
 #include "event_reporter.h"
 
+#include <pthread.h>
+
 namespace Delivery {
 
 EventDelivery::EventDelivery(EventCallback onEvent) : onEvent(std::move(onEvent)) {
@@ -32,6 +34,7 @@ void EventDelivery::Finish() {
 bool EventDelivery::OnOwnThread() const { return std::this_thread::get_id() == threadId; }
 
 void EventDelivery::Run() {
+  pthread_setname_np(pthread_self(), "delivery-event");
   std::unique_lock<std::mutex> lock(mutex);
   for (;;) {
     queued.wait(lock, [this] { return finishing || !events.empty(); });
@@ -67,6 +70,12 @@ void EventReporter::Noticed(const std::vector<OutboxNotice>& notices) const {
                                                                : DeliveryEvent::Kind::OutboxDamaged;
     Report({kind, "", 0, 0, 0, notice.reason, notice.path});
   }
+}
+
+void EventReporter::Purged(std::int64_t count) const {
+  DeliveryEvent event{DeliveryEvent::Kind::Purged, "", 0, 0, 0, "", ""};
+  event.count = count;
+  Report(std::move(event));
 }
 
 }  // namespace Delivery

@@ -62,6 +62,8 @@ class EventReporter {
   void Dropped(const std::vector<DroppedRequest>& dropped) const;
   // Reports what was moved aside or found damaged in the outbox folder.
   void Noticed(const std::vector<OutboxNotice>& notices) const;
+  // Reports the requests a denial of consent deleted.
+  void Purged(std::int64_t count) const;
 
  private:
   EventDelivery& delivery;

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <new>
 
+#include "gzip_body.h"
 #include "ostrel_delivery.h"
 #include "outbox.h"
 
@@ -25,6 +26,10 @@ struct Delivery_Outbox {
 };
 
 static_assert(Delivery::kMaxTargetBytes == DELIVERY_MAX_TARGET_SIZE);
+static_assert(Delivery::kGzipThresholdBytes == DELIVERY_GZIP_THRESHOLD);
+static_assert(static_cast<int>(Delivery::Consent::Given) == DELIVERY_CONSENT_GIVEN);
+static_assert(static_cast<int>(Delivery::Consent::Denied) == DELIVERY_CONSENT_DENIED);
+static_assert(static_cast<int>(Delivery::Consent::Undecided) == DELIVERY_CONSENT_UNDECIDED);
 static_assert(Delivery::kMaxHeaderLineBytes == DELIVERY_MAX_HEADER_LINE_SIZE);
 
 namespace {
@@ -102,6 +107,8 @@ Delivery::OutboxOptions ToOptions(const Delivery_Options* given) {
   options.retry.maxRetryMs = OrDefault(o.maxRetryMs, defaults.maxRetryMs);
   options.transfer.connectTimeoutMs = OrDefault(o.connectTimeoutMs, defaults.connectTimeoutMs);
   options.transfer.requestTimeoutMs = OrDefault(o.requestTimeoutMs, defaults.requestTimeoutMs);
+  options.requireConsent = o.requireConsent > 0;
+  options.compression = o.uncompressed <= 0;
   return options;
 }
 
@@ -115,7 +122,8 @@ Delivery::EventCallback ToCallback(Delivery_EventCallback onEvent, void* context
                                event.delayMs,
                                event.reason.c_str(),
                                event.path.c_str(),
-                               event.senderThread ? 1 : 0};
+                               event.senderThread ? 1 : 0,
+                               event.count};
     onEvent(context, &plain);
   };
 }
@@ -160,6 +168,8 @@ void Delivery_DefaultOptions(Delivery_Options* options) {
   options->maxRetryMs = defaults.retry.maxRetryMs;
   options->connectTimeoutMs = defaults.transfer.connectTimeoutMs;
   options->requestTimeoutMs = defaults.transfer.requestTimeoutMs;
+  options->requireConsent = defaults.requireConsent ? 1 : 0;
+  options->uncompressed = defaults.compression ? 0 : 1;
 }
 
 int32_t Delivery_CheckCollectorUrl(const char* collectorUrl, char* error, size_t errorSize) {
@@ -204,11 +214,49 @@ int32_t Delivery_Submit(Delivery_Outbox* handle, const char* message, char* key,
       case Delivery::SubmitResult::Status::Malformed:
         WriteText(result.error, error, errorSize);
         return DELIVERY_MALFORMED;
+      case Delivery::SubmitResult::Status::NoConsent:
+        WriteText(result.error, error, errorSize);
+        return DELIVERY_NO_CONSENT;
       case Delivery::SubmitResult::Status::NotStored:
         break;
     }
     WriteText(result.error, error, errorSize);
     return DELIVERY_NOT_STORED;
+  });
+}
+
+int32_t Delivery_SetConsent(Delivery_Outbox* handle, int32_t consent, char* error,
+                            size_t errorSize) {
+  if (handle == nullptr) {
+    WriteText("no outbox given", error, errorSize);
+    return 0;
+  }
+  if (consent != DELIVERY_CONSENT_GIVEN && consent != DELIVERY_CONSENT_DENIED) {
+    WriteText("consent is DELIVERY_CONSENT_GIVEN (1) or DELIVERY_CONSENT_DENIED (2), not " +
+                  std::to_string(consent),
+              error, errorSize);
+    return 0;
+  }
+  return Guarded<int32_t>(0, error, errorSize, "", [&] {
+    const Call call(handle);
+    if (call.Outbox() == nullptr) {
+      WriteText("the outbox is closed", error, errorSize);
+      return 0;
+    }
+    const Delivery::ConsentResult result = call.Outbox()->SetConsent(
+        consent == DELIVERY_CONSENT_GIVEN ? Delivery::Consent::Given : Delivery::Consent::Denied);
+    if (!result.written) WriteText(result.error, error, errorSize);
+    return result.written ? 1 : 0;
+  });
+}
+
+int32_t Delivery_Consent(Delivery_Outbox* handle) {
+  if (handle == nullptr) return -1;
+  return Guarded<int32_t>(-1, nullptr, 0, "", [&] {
+    const Call call(handle);
+    if (call.Outbox() == nullptr) return -1;
+    const std::optional<Delivery::Consent> consent = call.Outbox()->CurrentConsent();
+    return consent ? static_cast<int32_t>(*consent) : -1;
   });
 }
 

@@ -117,11 +117,11 @@ std::vector<std::string> CurlHeaderLines(const std::vector<std::string>& lines) 
   return given;
 }
 
-HttpTransfer::HttpTransfer(TransferOptions options, const std::atomic<bool>& abandon)
+HttpTransfer::HttpTransfer(TransferOptions options, std::function<bool()> abandon)
     : easy(CurlReady() ? curl_easy_init() : nullptr),
       multi(CurlReady() ? curl_multi_init() : nullptr),
       options(options),
-      abandon(abandon) {}
+      abandon(std::move(abandon)) {}
 
 HttpTransfer::~HttpTransfer() {
   curl_multi_cleanup(static_cast<CURLM*>(multi));
@@ -135,7 +135,7 @@ void HttpTransfer::Wakeup() {
 AttemptResult HttpTransfer::Post(const std::string& url,
                                  const std::vector<std::string>& headerLines,
                                  const std::string& body, std::int64_t nowMs,
-                                 const std::function<void()>& meanwhile) {
+                                 const std::function<bool()>& meanwhile) {
   CURL* curl = static_cast<CURL*>(easy);
   CURLM* transfers = static_cast<CURLM*>(multi);
   if (curl == nullptr || transfers == nullptr) {
@@ -174,7 +174,7 @@ AttemptResult HttpTransfer::Post(const std::string& url,
   }
   auto lastMeanwhile = std::chrono::steady_clock::now();
   for (int running = 1;;) {
-    if (abandon) {
+    if (abandon()) {
       abandoned = true;
       break;
     }
@@ -182,7 +182,10 @@ AttemptResult HttpTransfer::Post(const std::string& url,
     if (running == 0) break;
     curl_multi_poll(transfers, nullptr, 0, kPollMs, nullptr);
     if (meanwhile && std::chrono::steady_clock::now() - lastMeanwhile >= kMeanwhileInterval) {
-      meanwhile();
+      if (!meanwhile()) {
+        abandoned = true;
+        break;
+      }
       lastMeanwhile = std::chrono::steady_clock::now();
     }
   }

@@ -4,7 +4,6 @@
 // that a stop is noticed at once, whatever the transfer is doing.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -50,27 +49,28 @@ struct TransferOptions {
 // Used by one thread, except Wakeup.
 class HttpTransfer {
  public:
-  // `abandon` is looked at while a transfer runs; once true (and woken, see
-  // Wakeup) the transfer stops.
-  HttpTransfer(TransferOptions options, const std::atomic<bool>& abandon);
+  // `abandon` is asked between the transfer's steps (it must be cheap);
+  // once it answers true the transfer stops (at once after a Wakeup).
+  HttpTransfer(TransferOptions options, std::function<bool()> abandon);
   ~HttpTransfer();
   HttpTransfer(const HttpTransfer&) = delete;
   HttpTransfer& operator=(const HttpTransfer&) = delete;
 
   // Runs `meanwhile` about once a second while the transfer lasts (on the
-  // calling thread, between libcurl's steps).
+  // calling thread, between libcurl's steps); the transfer is abandoned
+  // when it returns false.
   AttemptResult Post(const std::string& url, const std::vector<std::string>& headerLines,
                      const std::string& body, std::int64_t nowMs,
-                     const std::function<void()>& meanwhile = nullptr);
+                     const std::function<bool()>& meanwhile = nullptr);
 
-  // Makes a Post in progress look at `abandon` now. Any thread.
+  // Makes a Post in progress ask `abandon` now. Any thread.
   void Wakeup();
 
  private:
   void* easy;   // CURL*, kept out of this header
   void* multi;  // CURLM*
   const TransferOptions options;
-  const std::atomic<bool>& abandon;
+  const std::function<bool()> abandon;
 };
 
 }  // namespace Delivery

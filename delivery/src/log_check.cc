@@ -78,11 +78,11 @@ bool ValidPageSize(std::uint32_t size) {
 
 }  // namespace
 
-std::string FindLogDamage(const std::string& walPath) {
+LogDamage FindLogDamage(const std::string& walPath) {
   const OpenFile log(walPath, O_RDONLY);
   const off_t size = log.Size();
   unsigned char header[kLogHeaderSize];
-  if (size < kLogHeaderSize || !log.Read(header, sizeof header, 0)) return "";
+  if (size < kLogHeaderSize || !log.Read(header, sizeof header, 0)) return {};
   const std::uint32_t magic = BigEndian32(header);
   const std::uint32_t pageSize = BigEndian32(header + 8);
   Checksum headerSum(magic == kMagicBigEndian, 0, 0);
@@ -91,9 +91,11 @@ std::string FindLogDamage(const std::string& walPath) {
                            BigEndian32(header + 4) == kLogVersion && ValidPageSize(pageSize) &&
                            headerSum.Matches(header + 24);
   if (!headerValid) {
-    if (size < kLogHeaderSize + kFrameHeaderSize + 512) return "";
-    return "the log's header is damaged: none of the " + std::to_string(size - kLogHeaderSize) +
-           " bytes of transactions after it is used";
+    constexpr off_t kSmallestFrame = kFrameHeaderSize + 512;
+    if (size < kLogHeaderSize + kSmallestFrame) return {};
+    return {"the log's header is damaged: none of the " + std::to_string(size - kLogHeaderSize) +
+                " bytes of transactions after it is used",
+            (size - kLogHeaderSize) / kSmallestFrame};
   }
   const off_t frameSize = kFrameHeaderSize + static_cast<off_t>(pageSize);
   std::vector<unsigned char> frame(static_cast<std::size_t>(frameSize));
@@ -116,9 +118,11 @@ std::string FindLogDamage(const std::string& walPath) {
     running.Add(frame.data() + kFrameHeaderSize, pageSize);
     if (!running.Matches(frame.data() + 16)) damagedFrame = number;
   }
-  if (damagedFrame == 0 || committedAfter == 0) return "";
-  return "the log is damaged at frame " + std::to_string(damagedFrame) + ": the " +
-         std::to_string(committedAfter) + " transactions committed after it are not used";
+  if (damagedFrame == 0 || committedAfter == 0) return {};
+  // The damaged frame may be the one that commits its own transaction.
+  return {"the log is damaged at frame " + std::to_string(damagedFrame) + ": the " +
+              std::to_string(committedAfter) + " transactions committed after it are not used",
+          committedAfter + 1};
 }
 
 bool OpenedByAnotherProcess(const std::string& path) {

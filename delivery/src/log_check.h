@@ -5,16 +5,23 @@
 // be reported.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace Delivery {
 
-// Describes the damage in the log at `walPath` that makes SQLite leave out
-// committed transactions: a damaged header in front of frames, or a frame
-// of the current log that fails its checksum with a committing frame after
-// it. "" when there is none (a missing or empty log, or one whose end was
-// cut short in the middle of a transaction, which was never committed).
-std::string FindLogDamage(const std::string& walPath);
+struct LogDamage {
+  std::string description;  // "" when none
+  // At most this many committed transactions are left out.
+  std::int64_t lostTransactions = 0;
+};
+
+// The damage in the log at `walPath` that makes SQLite leave out committed
+// transactions: a damaged header in front of frames, or a frame of the
+// current log that fails its checksum with a committing frame after it.
+// None for a missing or empty log, or one whose end was cut short in the
+// middle of a transaction, which was never committed.
+LogDamage FindLogDamage(const std::string& walPath);
 
 // Whether another process has the database `path` open (it holds a lock in
 // the database's shared-memory file). The check opens and closes that file,

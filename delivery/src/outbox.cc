@@ -12,6 +12,10 @@ using std::chrono::milliseconds;
 // How often Wait looks at the outbox while the sender works.
 constexpr milliseconds kWaitPoll{100};
 
+SubmitResult NoConsent() {
+  return {SubmitResult::Status::NoConsent, "", 0, "not stored: the player has denied consent"};
+}
+
 }  // namespace
 
 Outbox::Outbox(const std::string& folder, const std::string& collectorUrl, OutboxOptions options,
@@ -37,7 +41,7 @@ Outbox::Outbox(const std::string& folder, const std::string& collectorUrl, Outbo
   }
   reporter.Noticed(notices);
   sender = std::make_unique<Sender>(
-      SenderSetup{folder, collector, options, &events, &counts, &writers, opened});
+      SenderSetup{folder, collector, options, &events, &counts, &decision, &writers, opened});
 }
 
 Outbox::~Outbox() { Close(milliseconds(0)); }
@@ -52,14 +56,14 @@ OutboxStore& Outbox::Store(std::vector<OutboxNotice>& notices) {
   return *store;
 }
 
-std::vector<DroppedRequest> Outbox::Insert(const std::string& key, const OutgoingRequest& request,
-                                           std::vector<OutboxNotice>& notices) {
+InsertResult Outbox::Insert(const std::string& key, const OutgoingRequest& request,
+                            std::vector<OutboxNotice>& notices) {
   for (int tries = 0;; ++tries) {
-    std::vector<DroppedRequest> dropped =
+    InsertResult inserted =
         Store(notices).Insert(key, request, options.clock->NowMs(), options.bounds);
     // Moved aside between the look before and the commit: the row may be in
     // a file that is never sent. Stored again (same key) in the fresh one.
-    if (store->IsCurrent() || tries == 2) return dropped;
+    if (store->IsCurrent() || tries == 2) return inserted;
   }
 }
 
@@ -79,7 +83,8 @@ SubmitResult Outbox::Submit(std::string_view messageText) {
                    std::to_string(options.bounds.maxBytes) + " bytes";
     return result;
   }
-  std::vector<DroppedRequest> dropped;
+  if (decision.unwritten == Consent::Denied) return NoConsent();
+  InsertResult inserted;
   std::vector<OutboxNotice> notices;
   {
     std::lock_guard<std::mutex> lock(storeMutex);
@@ -89,8 +94,9 @@ SubmitResult Outbox::Submit(std::string_view messageText) {
     }
     try {
       std::string key = NewIdempotencyKey();
-      dropped = Insert(key, request, notices);
-      result = {SubmitResult::Status::Stored, key, bytes, ""};
+      inserted = Insert(key, request, notices);
+      result = inserted.stored ? SubmitResult{SubmitResult::Status::Stored, key, bytes, ""}
+                               : NoConsent();
     } catch (const StoreError& error) {
       if (error.unreadable) store.reset();  // moved aside when opened again
       result.error = std::string("not stored: ") + error.what();
@@ -99,9 +105,62 @@ SubmitResult Outbox::Submit(std::string_view messageText) {
   reporter.Noticed(notices);
   if (result.status != SubmitResult::Status::Stored) return result;
   ++counts.stored;
-  reporter.Dropped(dropped);
+  reporter.Dropped(inserted.dropped);
   sender->NudgeIfIdle();
   return result;
+}
+
+// The order matters to the sender (see Sender::Step): the decision is
+// owed, and the count of denials raised, before the outbox holds it, and
+// the debt is cleared only after.
+ConsentResult Outbox::SetConsent(Consent given) {
+  ConsentResult result;
+  std::vector<OutboxNotice> notices;
+  std::optional<std::int64_t> purged;
+  {
+    std::lock_guard<std::mutex> writing(decision.writing);
+    decision.unwritten = given;
+    if (given == Consent::Denied) {
+      ++decision.denials;
+      sender->WakeTransfer();
+    }
+    std::lock_guard<std::mutex> lock(storeMutex);
+    try {
+      if (closing) throw StoreError("the outbox is closed");
+      OutboxStore& current = Store(notices);
+      purged = WriteOwedDecision(decision, current);
+      result.written = true;
+    } catch (const StoreError& error) {
+      if (error.unreadable) store.reset();
+      result.error = std::string("not kept in the outbox yet: ") + error.what();
+    }
+  }
+  reporter.Noticed(notices);
+  if (purged) reporter.Purged(*purged);
+  sender->Nudge();
+  return result;
+}
+
+bool Outbox::HeldForConsent() {
+  const std::optional<Consent> consent = CurrentConsent();
+  return consent == Consent::Denied || (consent == Consent::Undecided && options.requireConsent);
+}
+
+std::optional<Consent> Outbox::CurrentConsent() {
+  const Consent unwritten = decision.unwritten;
+  if (unwritten != Consent::Undecided) return unwritten;
+  std::optional<Consent> current;
+  std::vector<OutboxNotice> notices;
+  {
+    std::lock_guard<std::mutex> lock(storeMutex);
+    if (closed) return std::nullopt;
+    try {
+      current = Store(notices).Stream().consent;
+    } catch (const StoreError&) {
+    }
+  }
+  reporter.Noticed(notices);
+  return current;
 }
 
 std::optional<std::int64_t> Outbox::Pending() {
@@ -132,7 +191,16 @@ std::optional<std::int64_t> Outbox::WaitUntil(milliseconds timeout, bool untilCl
     if (!pending || *pending == 0 || closed || (untilClosing && closing)) return pending;
     const auto left =
         std::chrono::duration_cast<milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left <= milliseconds(0) || sender->SleepingUntilMs() > deadlineMs) return pending;
+    if (left <= milliseconds(0)) return pending;
+    const std::int64_t sleepingUntil = sender->SleepingUntilMs();
+    if (sleepingUntil == Sender::kHeldMs) {
+      // The sender looks again within its poll; consent given by another
+      // handle or process since is seen now.
+      if (HeldForConsent()) return pending;
+      sender->Nudge();
+    } else if (sleepingUntil > deadlineMs) {
+      return pending;
+    }
     sender->WaitForStep(std::min(left, kWaitPoll));
   }
 }
@@ -143,12 +211,15 @@ std::optional<std::int64_t> Outbox::Close(milliseconds wait) {
   closing = true;
   sender->Stop();
   std::vector<OutboxNotice> notices;
-  std::optional<std::int64_t> left;
+  std::optional<std::int64_t> left, purged;
   {
+    std::lock_guard<std::mutex> writing(decision.writing);  // before storeMutex, as in SetConsent
     std::lock_guard<std::mutex> lock(storeMutex);
     if (closed) return leftAtClose;
     try {
       OutboxStore& last = Store(notices);
+      // A decision the sender could not write yet: the last chance.
+      if (decision.unwritten != Consent::Undecided) purged = WriteOwedDecision(decision, last);
       leftAtClose = last.Pending();
       last.Checkpoint();  // what is stored is in the database, not only in its log
     } catch (const StoreError&) {
@@ -158,6 +229,7 @@ std::optional<std::int64_t> Outbox::Close(milliseconds wait) {
     left = leftAtClose;
   }
   reporter.Noticed(notices);
+  if (purged) reporter.Purged(*purged);
   events.Finish();
   return left;
 }

@@ -15,6 +15,7 @@
 #include <string>
 #include <string_view>
 
+#include "consent_decision.h"
 #include "delivery_event.h"
 #include "event_reporter.h"
 #include "outbox_options.h"
@@ -24,7 +25,7 @@
 namespace Delivery {
 
 struct SubmitResult {
-  enum class Status { Stored, Malformed, NotStored };
+  enum class Status { Stored, Malformed, NotStored, NoConsent };
   Status status = Status::NotStored;
   std::string key;         // when stored
   std::int64_t bytes = 0;  // when stored: its size as the byte bound counts it
@@ -33,6 +34,11 @@ struct SubmitResult {
 
 struct Counts {
   std::int64_t stored = 0, sent = 0, retries = 0, rejected = 0, dropped = 0;
+};
+
+struct ConsentResult {
+  bool written = false;  // false: it stands for this handle, and is written later
+  std::string error;     // why it was not written
 };
 
 class Outbox {
@@ -47,6 +53,16 @@ class Outbox {
   Outbox& operator=(const Outbox&) = delete;
 
   SubmitResult Submit(std::string_view messageText);
+
+  // Keeps the player's decision in the outbox. Denied: no transfer starts
+  // from now on and one in progress is abandoned, every request is deleted
+  // and the deletion reported (Purged), later submits store nothing. Given:
+  // sending starts. A decision that cannot be written now stands for this
+  // handle and is written by the sender as soon as it can be.
+  ConsentResult SetConsent(Consent decision);
+  // The decision in force: this handle's unwritten one, else the outbox's;
+  // nothing when the outbox cannot be read.
+  std::optional<Consent> CurrentConsent();
 
   // Pending requests; nothing when the outbox cannot be read.
   std::optional<std::int64_t> Pending();
@@ -71,9 +87,11 @@ class Outbox {
   OutboxStore& Store(std::vector<OutboxNotice>& notices);
   // Inserts on the caller's connection; when the file was moved aside
   // meanwhile, inserts again into the fresh one. Call with storeMutex held.
-  std::vector<DroppedRequest> Insert(const std::string& key, const OutgoingRequest& request,
-                                     std::vector<OutboxNotice>& notices);
+  InsertResult Insert(const std::string& key, const OutgoingRequest& request,
+                      std::vector<OutboxNotice>& notices);
   std::optional<std::int64_t> WaitUntil(std::chrono::milliseconds timeout, bool untilClosing);
+  // Whether consent keeps the sender from sending now.
+  bool HeldForConsent();
 
   const std::string folder;
   const OutboxOptions options;
@@ -84,6 +102,7 @@ class Outbox {
   std::mutex storeMutex;  // the caller's connection
   std::unique_ptr<OutboxStore> store;
   std::mutex writers;  // the turn to write, shared with the sender's connection
+  ConsentDecision decision;
   std::optional<std::int64_t> leftAtClose;
   std::atomic<bool> closing{false};  // calls in progress give up their waits
   std::atomic<bool> closed{false};

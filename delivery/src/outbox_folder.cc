@@ -1,5 +1,6 @@
 #include "outbox_folder.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <stdlib.h>
@@ -122,6 +123,29 @@ void MoveAsideUnusableFiles(const std::string& path, std::int64_t nowMs,
       notices.push_back({OutboxNotice::Kind::Moved, MoveAsidePath(side, nowMs), reason});
     }
   }
+}
+
+void RemoveMovedAsideCopies(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  const std::string folder = path.substr(0, slash), name = path.substr(slash + 1);
+  std::unique_ptr<DIR, decltype(&closedir)> entries(opendir(folder.c_str()), &closedir);
+  if (!entries) return;
+  std::vector<std::string> copies;
+  while (const dirent* entry = readdir(entries.get())) {
+    const std::string file = entry->d_name;
+    if (file.rfind(name, 0) != 0) continue;
+    const std::string rest = file.substr(name.size());
+    if (rest.find(".unreadable-") == std::string::npos &&
+        rest.rfind("-wal.damaged-", 0) == std::string::npos) {
+      continue;
+    }
+    struct stat info {};
+    const std::string copy = folder + "/" + file;
+    if (lstat(copy.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == geteuid()) {
+      copies.push_back(copy);
+    }
+  }
+  for (const std::string& copy : copies) unlink(copy.c_str());
 }
 
 std::optional<FileIdentity> IdentityOf(const std::string& path) {

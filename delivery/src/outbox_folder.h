@@ -57,6 +57,12 @@ std::string MoveAside(const std::string& path, std::int64_t nowMs);
 void MoveAsideUnusableFiles(const std::string& path, std::int64_t nowMs,
                             std::vector<OutboxNotice>& notices);
 
+// Removes the copies of the database `path` and its log that were moved
+// aside or kept as damaged (see MoveAsidePath and the damaged-log copy
+// "<path>-wal.damaged-<ms>"): regular files of this user's only. They hold
+// requests too.
+void RemoveMovedAsideCopies(const std::string& path);
+
 // Which file a name refers to.
 struct FileIdentity {
   dev_t device = 0;

@@ -8,6 +8,7 @@
 
 #include "log_check.h"
 #include "log_write_vfs.h"
+#include "outbox_schema.h"
 
 namespace Delivery {
 namespace {
@@ -15,41 +16,6 @@ namespace {
 // Rows DropOverBounds deletes per transaction: a writer waiting behind it
 // waits for a few rows, however many are over a bound.
 constexpr int kDropsPerTransaction = 16;
-
-// Few pages change per stored request (the row's and the one-row "totals",
-// which triggers keep up to date, so that a bound check or a pending count
-// costs no scan): no AUTOINCREMENT, no secondary index. The keys are
-// random, so they need no unique index either.
-constexpr const char* kSchema = R"(
-CREATE TABLE IF NOT EXISTS requests(
-  id INTEGER PRIMARY KEY,
-  key TEXT NOT NULL,
-  target TEXT NOT NULL,
-  headers TEXT NOT NULL,
-  body BLOB NOT NULL,
-  bytes INTEGER NOT NULL,
-  created_ms INTEGER NOT NULL,
-  attempts INTEGER NOT NULL DEFAULT 0,
-  next_attempt_ms INTEGER NOT NULL DEFAULT 0,
-  rejected INTEGER NOT NULL DEFAULT 0,
-  status INTEGER NOT NULL DEFAULT 0,
-  reason TEXT NOT NULL DEFAULT '');
-CREATE TABLE IF NOT EXISTS totals(
-  one INTEGER PRIMARY KEY CHECK(one = 1),
-  count INTEGER NOT NULL,
-  bytes INTEGER NOT NULL,
-  rejected INTEGER NOT NULL);
-INSERT OR IGNORE INTO totals VALUES(1, 0, 0, 0);
-CREATE TRIGGER IF NOT EXISTS request_added AFTER INSERT ON requests BEGIN
-  UPDATE totals SET count = count + 1, bytes = bytes + NEW.bytes;
-END;
-CREATE TRIGGER IF NOT EXISTS request_removed AFTER DELETE ON requests BEGIN
-  UPDATE totals SET count = count - 1, bytes = bytes - OLD.bytes, rejected = rejected - OLD.rejected;
-END;
-CREATE TRIGGER IF NOT EXISTS request_set_aside AFTER UPDATE OF rejected ON requests BEGIN
-  UPDATE totals SET rejected = rejected - OLD.rejected + NEW.rejected;
-END;
-)";
 
 std::string JoinLines(const std::vector<std::string>& lines) {
   std::string joined;
@@ -83,8 +49,13 @@ std::unique_ptr<Database> OpenNamedFile(const std::string& path, FileIdentity& i
   }
 }
 
+// Opens the database and prepares its tables (see PrepareSchema, which
+// `ended` is handed to). A file that fails its check throws StoreError
+// (unreadable), with what it still tells of its stream in `salvaged`.
 std::unique_ptr<Database> OpenDatabase(const std::string& path, const StoreOptions& options,
-                                       bool checkFile, FileIdentity& identity) {
+                                       bool checkFile, FileIdentity& identity,
+                                       const std::optional<EndedStream>& ended,
+                                       std::optional<EndedStream>* salvaged) {
   MakeOwnerOnlyFile(path);
   auto database = OpenNamedFile(path, identity);
   database->WaitWhenBusy(1000, options.giveUp);
@@ -93,14 +64,20 @@ std::unique_ptr<Database> OpenDatabase(const std::string& path, const StoreOptio
   }
   // In WAL mode a committed transaction survives a crash of the process.
   database->Exec("PRAGMA synchronous = NORMAL");
+  // A deleted row's bytes are zeroed in its pages (what the pages it frees
+  // hold is left to the rewrite after a purge, see ClearPurged).
+  database->Exec("PRAGMA secure_delete = FAST");
   if (options.maxPageCount > 0) {
     database->Exec("PRAGMA max_page_count = " + std::to_string(options.maxPageCount));
   }
   if (checkFile) {
     std::string check = database->QueryText("PRAGMA quick_check");
-    if (check != "ok") throw StoreError(path + " is damaged: " + check, /*unreadable=*/true);
+    if (check != "ok") {
+      if (salvaged) *salvaged = ReadEndedStream(*database);
+      throw StoreError(path + " is damaged: " + check, /*unreadable=*/true);
+    }
   }
-  database->Exec(kSchema);
+  PrepareSchema(*database, ended);
   // The sender copies the log into the database between its steps, every
   // second; a commit does so itself only past the limit (stores faster than
   // the sender's copies keep up with), so that the files stay bounded.
@@ -123,24 +100,29 @@ bool CopyFile(const std::string& from, const std::string& to) {
 }
 
 // Reports damage in the log of the database `path` that will lose requests,
-// with a copy of the log kept beside it.
-void CheckLog(const std::string& path, std::int64_t nowMs, std::vector<OutboxNotice>& notices) {
+// with a copy of the log kept beside it. Returns how many transactions may
+// be lost.
+std::int64_t CheckLog(const std::string& path, std::int64_t nowMs,
+                      std::vector<OutboxNotice>& notices) {
   const std::string log = path + "-wal";
-  const std::string damage = FindLogDamage(log);
-  if (damage.empty()) return;
+  const LogDamage damage = FindLogDamage(log);
+  if (damage.description.empty()) return 0;
   const std::string copy = log + ".damaged-" + std::to_string(nowMs);
   const bool copied = CopyFile(log, copy);
   notices.push_back({OutboxNotice::Kind::Damaged, copied ? copy : "",
-                     damage +
+                     damage.description +
                          "; requests stored in them and not yet copied into the database are lost" +
                          (copied ? "" : " (the log could not be copied)")});
+  return damage.lostTransactions;
 }
 
 }  // namespace
 
 // This process's connections, counted per database file name: the log is
 // looked at for damage (see CheckLog) only by the first, and only when no
-// other process has it open, so that nothing writes it meanwhile.
+// other process has it open, so that nothing writes it meanwhile. Also the
+// stream each file name last held here, so that a stream whose file is
+// gone can still be reported.
 class OutboxStore::Registration {
  public:
   Registration(const std::string& path, const std::function<void()>& whenFirst) : path(path) {
@@ -150,6 +132,16 @@ class OutboxStore::Registration {
   ~Registration() {
     std::lock_guard<std::mutex> lock(Mutex());
     if (--Counts()[path] == 0) Counts().erase(path);
+  }
+  void RememberStream(const std::string& id) {
+    std::lock_guard<std::mutex> lock(Mutex());
+    Streams()[path] = id;
+  }
+  static std::optional<EndedStream> KnownStream(const std::string& path) {
+    std::lock_guard<std::mutex> lock(Mutex());
+    const auto known = Streams().find(path);
+    if (known == Streams().end()) return std::nullopt;
+    return EndedStream{known->second, 1};
   }
 
  private:
@@ -162,6 +154,10 @@ class OutboxStore::Registration {
     static auto* const counts = new std::map<std::string, int>;
     return *counts;
   }
+  static std::map<std::string, std::string>& Streams() {
+    static auto* const streams = new std::map<std::string, std::string>;
+    return *streams;
+  }
   const std::string path;
 };
 
@@ -171,10 +167,13 @@ struct OutboxStore::Statements {
         commit(db, "COMMIT"),
         rollback(db, "ROLLBACK"),
         insert(db,
-               "INSERT INTO requests(key, target, headers, body, bytes, created_ms) "
-               "VALUES(?, ?, ?, ?, ?, ?)"),
+               // Not INSERT ... SELECT: with a trigger writing the table it
+               // reads, SQLite copies the row (the body) once more first.
+               "INSERT INTO requests(id, key, target, headers, body, bytes, created_ms) "
+               "VALUES((SELECT last_sequence + 1 FROM totals), ?, ?, ?, ?, ?, ?)"),
+        denied(db, "SELECT consent = 2 FROM stream"),
         totals(db, "SELECT count, bytes FROM totals"),
-        oldest(db, "SELECT id, key, created_ms FROM requests ORDER BY id LIMIT 1"),
+        oldest(db, "SELECT id, key, created_ms, rejected FROM requests ORDER BY id LIMIT 1"),
         oldestPending(db,
                       "SELECT id, key, target, headers, body, attempts, next_attempt_ms "
                       "FROM requests WHERE rejected = 0 ORDER BY id LIMIT 1"),
@@ -184,9 +183,21 @@ struct OutboxStore::Statements {
                  "UPDATE requests SET rejected = 1, attempts = ?, status = ?, reason = ? "
                  "WHERE id = ?"),
         rejected(db, "SELECT rejected FROM totals"),
-        pending(db, "SELECT count - rejected FROM totals") {}
-  Statement begin, commit, rollback, insert, totals, oldest, oldestPending, remove, retry, setAside,
-      rejected, pending;
+        pending(db, "SELECT count - rejected FROM totals"),
+        lastSequence(db, "SELECT last_sequence FROM totals"),
+        stream(db, "SELECT id, consent, compression, purge_owed, denials FROM stream"),
+        unreported(db,
+                   "SELECT id, reason, stream, first, last FROM unreported ORDER BY id LIMIT ?"),
+        latestRange(db,
+                    "SELECT id, last FROM unreported WHERE reason = ? AND stream = '' "
+                    "ORDER BY id DESC LIMIT 1"),
+        extendRange(db, "UPDATE unreported SET last = ? WHERE id = ?"),
+        addRange(db, "INSERT INTO unreported(reason, stream, first, last) VALUES(?, ?, ?, ?)"),
+        shortenRange(db, "UPDATE unreported SET first = ? WHERE id = ? AND last > ?"),
+        forgetRange(db, "DELETE FROM unreported WHERE id = ? AND last <= ?") {}
+  Statement begin, commit, rollback, insert, denied, totals, oldest, oldestPending, remove, retry,
+      setAside, rejected, pending, lastSequence, stream, unreported, latestRange, extendRange,
+      addRange, shortenRange, forgetRange;
 };
 
 // A write transaction in this process's turn, rolled back unless committed.
@@ -228,20 +239,28 @@ OutboxStore::OutboxStore(const std::string& folder, std::int64_t nowMs,
   path = PrepareOutboxFolder(folder) + "/" + kFileName;
   MoveAsideUnusableFiles(path, nowMs, found);
   try {
+    std::int64_t lostTransactions = 0;
     registration = std::make_unique<Registration>(path, [&] {
-      if (!OpenedByAnotherProcess(path)) CheckLog(path, nowMs, found);
+      if (!OpenedByAnotherProcess(path)) lostTransactions = CheckLog(path, nowMs, found);
     });
+    // A stream this process knew here and the file no longer holds ended
+    // with the file (moved aside, here or before, or removed).
+    const std::optional<EndedStream> known = Registration::KnownStream(path);
+    std::optional<EndedStream> salvaged;
     try {
-      database = OpenDatabase(path, options, options.checkFile, identity);
+      database = OpenDatabase(path, options, options.checkFile, identity, known, &salvaged);
     } catch (const StoreError& error) {
       if (!error.unreadable) throw;
       database.reset();
       found.push_back({OutboxNotice::Kind::Moved, MoveAside(path, nowMs),
                        std::string("not a database or damaged: ") + error.what()});
-      database = OpenDatabase(path, options, /*checkFile=*/true, identity);
+      database = OpenDatabase(path, options, /*checkFile=*/true, identity,
+                              salvaged ? salvaged : known, nullptr);
     }
     statements = std::make_unique<Statements>(*database);
     pageSize = database->PageSize();
+    registration->RememberStream(Stream().id);
+    if (lostTransactions > 0) SkipLostNumbers(lostTransactions);
   } catch (...) {
     if (notices) notices->insert(notices->end(), found.begin(), found.end());
     throw;
@@ -257,11 +276,15 @@ std::unique_lock<std::mutex> OutboxStore::WriteTurn() {
   return writers ? std::unique_lock<std::mutex>(*writers) : std::unique_lock<std::mutex>();
 }
 
-std::vector<DroppedRequest> OutboxStore::Insert(const std::string& key,
-                                                const OutgoingRequest& request, std::int64_t nowMs,
-                                                const Bounds& bounds) {
+InsertResult OutboxStore::Insert(const std::string& key, const OutgoingRequest& request,
+                                 std::int64_t nowMs, const Bounds& bounds) {
   const std::string headers = JoinLines(request.headers);
   Transaction transaction(*this);
+  InsertResult result;
+  {
+    StatementUse denied(statements->denied);
+    if (denied->Step() && denied->Int(0) != 0) return result;
+  }
   {
     StatementUse insert(statements->insert);
     insert->BindText(1, key)
@@ -272,15 +295,15 @@ std::vector<DroppedRequest> OutboxStore::Insert(const std::string& key,
         .Bind(6, nowMs)
         .Step();
   }
+  result.stored = true;
   // The age bound is the sender's (DropOverBounds), so that a store reads
   // no more than it must.
-  std::vector<DroppedRequest> dropped;
   while (std::optional<Candidate> oldest = OverBound(nowMs, bounds, /*byAge=*/false)) {
-    DeleteRow(oldest->id);
-    dropped.push_back(oldest->request);
+    Drop(*oldest);
+    result.dropped.push_back(oldest->request);
   }
   transaction.Commit();
-  return dropped;
+  return result;
 }
 
 std::vector<DroppedRequest> OutboxStore::DropOverBounds(std::int64_t nowMs, const Bounds& bounds) {
@@ -291,7 +314,7 @@ std::vector<DroppedRequest> OutboxStore::DropOverBounds(std::int64_t nowMs, cons
     for (int n = 0; n < kDropsPerTransaction; ++n) {
       std::optional<Candidate> oldest = OverBound(nowMs, bounds, /*byAge=*/true);
       if (!oldest) break;
-      DeleteRow(oldest->id);
+      Drop(*oldest);
       dropped.push_back(oldest->request);
     }
     transaction.Commit();
@@ -316,7 +339,39 @@ std::optional<OutboxStore::Candidate> OutboxStore::OverBound(std::int64_t nowMs,
     if (oldest->Int(2) >= nowMs - bounds.maxAgeMs) return std::nullopt;
     reason = "age";
   }
-  return Candidate{oldest->Int(0), {oldest->Text(1), reason}};
+  return Candidate{oldest->Int(0), oldest->Int(3) != 0, {oldest->Text(1), reason}};
+}
+
+void OutboxStore::Drop(const Candidate& candidate) {
+  DeleteRow(candidate.id);
+  // A rejected request's number was reported when it was set aside.
+  if (!candidate.rejected) AddUnreported(candidate.request.reason, candidate.id);
+}
+
+void OutboxStore::AddUnreported(const std::string& reason, std::int64_t number) {
+  {
+    StatementUse latest(statements->latestRange);
+    if (latest->BindText(1, reason).Step() && latest->Int(1) == number - 1) {
+      const std::int64_t row = latest->Int(0);
+      latest->Reset();
+      StatementUse extend(statements->extendRange);
+      extend->Bind(1, number).Bind(2, row).Step();
+      return;
+    }
+  }
+  StatementUse add(statements->addRange);
+  add->BindText(1, reason).BindText(2, "").Bind(3, number).Bind(4, number).Step();
+}
+
+void OutboxStore::Forget(const std::vector<UnreportedRange>& told) {
+  for (const UnreportedRange& range : told) {
+    if (range.last != kOpenEnd) {
+      StatementUse shorten(statements->shortenRange);
+      shorten->Bind(1, range.last + 1).Bind(2, range.row).Bind(3, range.last).Step();
+    }
+    StatementUse forget(statements->forgetRange);
+    forget->Bind(1, range.row).Bind(2, range.last).Step();
+  }
 }
 
 std::optional<StoredRequest> OutboxStore::OldestPending() {
@@ -333,9 +388,11 @@ std::optional<StoredRequest> OutboxStore::OldestPending() {
   return stored;
 }
 
-void OutboxStore::Delete(std::int64_t id) {
-  std::unique_lock<std::mutex> turn = WriteTurn();
+void OutboxStore::Delivered(std::int64_t id, const std::vector<UnreportedRange>& told) {
+  Transaction transaction(*this);
   DeleteRow(id);
+  Forget(told);
+  transaction.Commit();
 }
 
 void OutboxStore::DeleteRow(std::int64_t id) {
@@ -350,9 +407,107 @@ void OutboxStore::ScheduleRetry(std::int64_t id, int attempts, std::int64_t next
 }
 
 void OutboxStore::SetAside(std::int64_t id, int attempts, int status, const std::string& reason) {
+  Transaction transaction(*this);
+  {
+    StatementUse setAside(statements->setAside);
+    setAside->Bind(1, attempts).Bind(2, status).BindText(3, reason).Bind(4, id).Step();
+  }
+  if (database->Changes() == 1) AddUnreported("rejected", id);
+  transaction.Commit();
+}
+
+StreamState OutboxStore::Stream() {
+  StatementUse stream(statements->stream);
+  StreamState state;
+  if (!stream->Step()) throw StoreError("outbox " + path + " has no stream");
+  state.id = stream->Text(0);
+  const std::int64_t consent = stream->Int(1);
+  state.consent = consent == 1   ? Consent::Given
+                  : consent == 2 ? Consent::Denied
+                                 : Consent::Undecided;
+  state.gzipRefused = stream->Int(2) == 0;
+  state.purgeOwed = stream->Int(3) != 0;
+  state.denials = stream->Int(4);
+  return state;
+}
+
+std::vector<UnreportedRange> OutboxStore::Unreported(std::size_t limit) {
+  StatementUse unreported(statements->unreported);
+  unreported->Bind(1, static_cast<std::int64_t>(limit));
+  std::vector<UnreportedRange> ranges;
+  while (unreported->Step()) {
+    ranges.push_back({unreported->Int(0), unreported->Text(1), unreported->Text(2),
+                      unreported->Int(3), unreported->Int(4)});
+  }
+  return ranges;
+}
+
+std::int64_t OutboxStore::LastSequence() {
+  StatementUse last(statements->lastSequence);
+  return last->Step() ? last->Int(0) : 0;
+}
+
+void OutboxStore::RefuseGzip() {
   std::unique_lock<std::mutex> turn = WriteTurn();
-  StatementUse setAside(statements->setAside);
-  setAside->Bind(1, attempts).Bind(2, status).BindText(3, reason).Bind(4, id).Step();
+  database->Exec("UPDATE stream SET compression = 0");
+}
+
+void OutboxStore::GiveConsent() {
+  std::unique_lock<std::mutex> turn = WriteTurn();
+  database->Exec("UPDATE stream SET consent = 1");
+}
+
+std::int64_t OutboxStore::DenyConsent() {
+  std::int64_t purged = 0;
+  {
+    Transaction transaction(*this);
+    database->Exec("UPDATE stream SET consent = 2, purge_owed = 2, denials = denials + 1");
+    std::vector<std::int64_t> waiting;
+    {
+      Statement rows(*database, "SELECT id, rejected FROM requests ORDER BY id");
+      for (; rows.Step(); ++purged) {
+        if (rows.Int(1) == 0) waiting.push_back(rows.Int(0));
+      }
+    }
+    for (const std::int64_t number : waiting) AddUnreported("consent", number);
+    database->Exec("DELETE FROM requests");
+    transaction.Commit();
+  }
+  ClearPurged();
+  return purged;
+}
+
+// purge_owed: 2, the rewrite and the cut are owed; 1, the cut only.
+bool OutboxStore::ClearPurged() {
+  RemoveMovedAsideCopies(path);
+  std::unique_lock<std::mutex> turn = WriteTurn();
+  try {
+    // The pages a deleted row left (and earlier versions of rows, from
+    // updates) are not in the rewritten file; the log, which held the
+    // rows' pages too, is cut to nothing.
+    if (database->QueryText("SELECT purge_owed FROM stream") == "2") {
+      database->Exec("VACUUM");
+      database->Exec("UPDATE stream SET purge_owed = 1");
+    }
+    if (!database->EmptyLog()) return false;
+    database->Exec("UPDATE stream SET purge_owed = 0");
+    return true;
+  } catch (const StoreError& error) {
+    if (error.unreadable) throw;
+    return false;  // busy, or no room to rewrite: owed
+  }
+}
+
+void OutboxStore::SkipLostNumbers(std::int64_t lost) {
+  const std::string stream = Stream().id;
+  Transaction transaction(*this);
+  const std::int64_t last = LastSequence();
+  database->Exec("UPDATE totals SET last_sequence = " + std::to_string(last + lost));
+  {
+    StatementUse add(statements->addRange);
+    add->BindText(1, "damaged").BindText(2, stream).Bind(3, last + 1).Bind(4, last + lost).Step();
+  }
+  transaction.Commit();
 }
 
 std::int64_t OutboxStore::Checkpoint() { return database->Checkpoint() * pageSize; }

@@ -1,8 +1,10 @@
 // The outbox on disk: one SQLite database in write-ahead-log mode with one
-// row per request, oldest first. Each OutboxStore is one connection, used by
-// one thread at a time; several connections and processes may share the
-// file. Connections of one process take turns to write through a mutex they
-// share, so that one waiting for another is woken as soon as it is done.
+// row per request, oldest first, numbered in the outbox's stream; what left
+// it undelivered, until the collector is told; the player's consent. Each
+// OutboxStore is one connection, used by one thread at a time; several
+// connections and processes may share the file. Connections of one process
+// take turns to write through a mutex they share, so that one waiting for
+// another is woken as soon as it is done.
 #pragma once
 
 #include <atomic>
@@ -13,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "dropped_notice.h"
 #include "outbox_folder.h"
 #include "request_message.h"
 #include "sqlite_database.h"
@@ -26,7 +29,7 @@ struct Bounds {
 };
 
 struct StoredRequest {
-  std::int64_t id = 0;
+  std::int64_t id = 0;  // its number in the stream
   std::string key;
   OutgoingRequest request;
   int attempts = 0;
@@ -36,6 +39,22 @@ struct StoredRequest {
 struct DroppedRequest {
   std::string key;
   std::string reason;  // "count", "bytes" or "age"
+};
+
+struct InsertResult {
+  bool stored = false;                  // false: the player denied consent
+  std::vector<DroppedRequest> dropped;  // over a bound, to make room
+};
+
+// The player's decision, as the outbox keeps it.
+enum class Consent { Undecided = 0, Given = 1, Denied = 2 };
+
+struct StreamState {
+  std::string id;  // a random UUID, made with the outbox
+  Consent consent = Consent::Undecided;
+  bool gzipRefused = false;  // the collector answered 415 to a compressed request
+  bool purgeOwed = false;    // a purge has not yet emptied the log and the free pages
+  std::int64_t denials = 0;  // how often consent was denied
 };
 
 // The size a request counts against the byte bound.
@@ -76,21 +95,47 @@ class OutboxStore {
   // connection must be opened for the outbox now.
   bool IsCurrent() const;
 
-  // Stores a new request, then drops the oldest requests while the count
-  // or byte bound is exceeded; one transaction. Returns what was dropped.
+  // Stores a new request under the stream's next number, then drops the
+  // oldest requests while the count or byte bound is exceeded; one
+  // transaction. Stores nothing once the player denied consent. A dropped
+  // request's number is kept to be reported (a rejected one's already is).
   // Throws StoreError (nothing stored, nothing dropped).
-  std::vector<DroppedRequest> Insert(const std::string& key, const OutgoingRequest& request,
-                                     std::int64_t nowMs, const Bounds& bounds);
+  InsertResult Insert(const std::string& key, const OutgoingRequest& request, std::int64_t nowMs,
+                      const Bounds& bounds);
   // Drops the oldest requests while any bound is exceeded (the age bound
   // too), a few per transaction, so that no writer waits long.
   std::vector<DroppedRequest> DropOverBounds(std::int64_t nowMs, const Bounds& bounds);
 
   // The oldest request not set aside.
   std::optional<StoredRequest> OldestPending();
-  void Delete(std::int64_t id);
+  // The request was delivered, and the collector has the ranges `told`
+  // (taken from Unreported when it was sent): all of them are forgotten,
+  // except numbers added to a range since.
+  void Delivered(std::int64_t id, const std::vector<UnreportedRange>& told = {});
   void ScheduleRetry(std::int64_t id, int attempts, std::int64_t nextAttemptMs);
-  // Sets a request aside as rejected: kept, never sent again.
+  // Sets a request aside as rejected: kept, never sent again, its number
+  // kept to be reported.
   void SetAside(std::int64_t id, int attempts, int status, const std::string& reason);
+
+  StreamState Stream();
+  // The oldest ranges the collector has not acknowledged, at most `limit`.
+  std::vector<UnreportedRange> Unreported(std::size_t limit = kMaxNoticeRanges);
+  // The number the last request stored took (0 before any).
+  std::int64_t LastSequence();
+  // The collector does not take gzip: bodies go uncompressed from now on.
+  void RefuseGzip();
+
+  // Consent given: requests go out again.
+  void GiveConsent();
+  // Consent denied: every request is deleted (the numbers of those not set
+  // aside kept to be reported as "consent" once consent is given), nothing
+  // is stored from now on, then ClearPurged runs. Returns the requests
+  // deleted.
+  std::int64_t DenyConsent();
+  // Rewrites the database without the free pages that may hold what was
+  // deleted, and empties the log. False when other connections kept it from
+  // finishing (it is owed until then, see StreamState::purgeOwed).
+  bool ClearPurged();
 
   std::int64_t Pending();
   std::int64_t Rejected();
@@ -105,6 +150,7 @@ class OutboxStore {
   class Transaction;
   struct Candidate {
     std::int64_t id;
+    bool rejected;
     DroppedRequest request;
   };
   // The oldest request when a bound is exceeded (the age bound only when
@@ -112,6 +158,15 @@ class OutboxStore {
   std::optional<Candidate> OverBound(std::int64_t nowMs, const Bounds& bounds, bool byAge);
   std::unique_lock<std::mutex> WriteTurn();
   void DeleteRow(std::int64_t id);
+  // Removes a request over a bound, its number kept to be reported.
+  void Drop(const Candidate& candidate);
+  // Adds `number` to the ranges to report under `reason`.
+  void AddUnreported(const std::string& reason, std::int64_t number);
+  // Ends or shortens the ranges the collector has acknowledged.
+  void Forget(const std::vector<UnreportedRange>& told);
+  // A damaged log lost transactions: their numbers are never given again,
+  // and reported as damaged.
+  void SkipLostNumbers(std::int64_t lost);
 
   class Registration;
 

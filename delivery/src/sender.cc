@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <random>
 
+#include "dropped_notice.h"
+#include "gzip_body.h"
 #include "outbox_folder.h"
 
 namespace Delivery {
@@ -35,7 +37,8 @@ Sender::Sender(SenderSetup setup)
       clock(*this->setup.options.clock),
       reporter(*this->setup.events, /*senderThread=*/true, this->setup.counts),
       schedule(this->setup.options.retry, RandomSeed()),
-      transfer(this->setup.options.transfer, abandon),
+      transfer(this->setup.options.transfer,
+               [this] { return abandon || this->setup.decision->denials != denialsAtSend; }),
       thread([this] { Run(); }) {}
 
 Sender::~Sender() { Stop(); }
@@ -55,6 +58,7 @@ void Sender::Nudge() {
   {
     std::lock_guard<std::mutex> lock(mutex);
     nudged = true;
+    sleepingUntilMs = 0;  // looks again: whatever it waited for may have changed
   }
   changed.notify_all();
 }
@@ -85,8 +89,9 @@ bool Sender::Stopping() {
   return stopping;
 }
 
-// Waits until `untilMs` on the steady clock (0: no particular time), at
-// most `longest`, or until nudged or stopped.
+// Waits until `untilMs` on the steady clock (0: no particular time;
+// kHeldMs: held for consent, which a store does not change), at most
+// `longest`, or until nudged or stopped.
 void Sender::Sleep(std::int64_t untilMs, milliseconds longest) {
   std::unique_lock<std::mutex> lock(mutex);
   ++steps;
@@ -98,7 +103,9 @@ void Sender::Sleep(std::int64_t untilMs, milliseconds longest) {
   sleepingUntilMs = untilMs;
   idle = untilMs == 0;
   milliseconds wait = longest;
-  if (untilMs > 0) wait = std::min(wait, milliseconds(untilMs - clock.SteadyMs()));
+  if (untilMs > 0 && untilMs != kHeldMs) {
+    wait = std::min(wait, milliseconds(untilMs - clock.SteadyMs()));
+  }
   changed.wait_for(lock, std::max(wait, milliseconds(0)), [this] { return nudged || stopping; });
   nudged = false;
   idle = false;
@@ -110,6 +117,7 @@ void Sender::Run() {
   // (the game thread, right after storing a request).
   const sched_param batch{};
   pthread_setschedparam(pthread_self(), SCHED_BATCH, &batch);
+  pthread_setname_np(pthread_self(), "delivery-send");
   SenderLock senderLock(setup.folder);
   std::unique_ptr<OutboxStore> store;
   bool firstOpening = true;
@@ -165,6 +173,16 @@ void Sender::Step(OutboxStore& store) {
     Upkeep(store);
     lastUpkeepMs = clock.SteadyMs();
   }
+  WriteDecision(store);
+  // Read before the stream: a denial made meanwhile through this handle is
+  // in one or the other (see SetConsent in outbox.cc).
+  const std::uint64_t denials = setup.decision->denials;
+  const Consent unwritten = setup.decision->unwritten;
+  const StreamState stream = store.Stream();
+  if (Held(unwritten, stream)) {
+    Sleep(kHeldMs, kPollInterval);
+    return;
+  }
   std::optional<StoredRequest> head = store.OldestPending();
   if (!head) {
     schedule.OnIdle();
@@ -177,12 +195,28 @@ void Sender::Step(OutboxStore& store) {
     return;
   }
   firstAttemptOfRun = false;
-  Send(store, *head);
+  Send(store, *head, stream, denials);
 }
 
 void Sender::Upkeep(OutboxStore& store) {
   reporter.Dropped(store.DropOverBounds(clock.NowMs(), setup.options.bounds));
   store.Checkpoint();
+  if (store.Stream().purgeOwed) store.ClearPurged();
+}
+
+void Sender::WriteDecision(OutboxStore& store) {
+  ConsentDecision& decision = *setup.decision;
+  if (decision.unwritten == Consent::Undecided) return;
+  std::lock_guard<std::mutex> lock(decision.writing);
+  if (const std::optional<std::int64_t> purged = WriteOwedDecision(decision, store)) {
+    reporter.Purged(*purged);
+  }
+}
+
+bool Sender::Held(Consent unwritten, const StreamState& stream) const {
+  const Consent consent = unwritten != Consent::Undecided ? unwritten : stream.consent;
+  return consent == Consent::Denied ||
+         (consent == Consent::Undecided && setup.options.requireConsent);
 }
 
 // When the head request may go, on the steady clock. The first attempt of a
@@ -200,37 +234,86 @@ std::int64_t Sender::DueMs(const StoredRequest& head) {
   return std::max(headDue->steadyMs, schedule.NotBeforeMs());
 }
 
-void Sender::Send(OutboxStore& store, const StoredRequest& head) {
-  AttemptResult result;
-  const std::string unsendable = UnsendableReason(head.request);
-  if (unsendable.empty()) {
-    std::vector<std::string> headers = head.request.headers;
-    headers.push_back("Idempotency-Key: " + head.key);
-    result = transfer.Post(setup.collector.Target(head.request.target), headers, head.request.body,
-                           clock.NowMs(), [&] {
-                             try {
-                               store.Checkpoint();
-                             } catch (const StoreError&) {
-                             }
-                           });
-  } else {
-    result = {AttemptResult::Outcome::Rejected, 0, "cannot be sent: " + unsendable, {}};
+// The request's lines and Idempotency-Key, its place in the stream, what
+// the collector has not yet been told, and the body, compressed when it is
+// large enough and the collector takes gzip. The same body compresses to
+// the same bytes, so it is compressed once for all its attempts.
+Sender::Outgoing Sender::Prepare(OutboxStore& store, const StoredRequest& head,
+                                 const StreamState& stream) {
+  Outgoing out{head.request.headers, &head.request.body, false, store.Unreported()};
+  out.headers.push_back("Idempotency-Key: " + head.key);
+  out.headers.push_back("Ostrel-Stream: " + stream.id);
+  out.headers.push_back("Ostrel-Sequence: " + std::to_string(head.id));
+  if (!out.told.empty()) out.headers.push_back("Ostrel-Dropped: " + DroppedNotice(out.told));
+  const std::size_t size = head.request.body.size();
+  if (!setup.options.compression || stream.gzipRefused || gzipRefused ||
+      size <= kGzipThresholdBytes || size > kGzipLargestBytes) {
+    return out;
   }
+  try {
+    if (!gzipped || gzipped->first != head.id) gzipped.emplace(head.id, Gzip(head.request.body));
+  } catch (const std::exception&) {
+    gzipped.reset();
+    return out;  // no memory for zlib: sent as it is
+  }
+  out.body = &gzipped->second;
+  out.gzipped = true;
+  out.headers.push_back("Content-Encoding: gzip");
+  return out;
+}
+
+void Sender::Send(OutboxStore& store, const StoredRequest& head, const StreamState& stream,
+                  std::uint64_t denialsSeen) {
+  const std::string unsendable = UnsendableReason(head.request);
+  if (!unsendable.empty()) {
+    Record(store, head, {AttemptResult::Outcome::Rejected, 0, "cannot be sent: " + unsendable, {}},
+           {});
+    StepMade();
+    return;
+  }
+  const Outgoing out = Prepare(store, head, stream);
+  denialsAtSend = denialsSeen;
+  const AttemptResult result = transfer.Post(
+      setup.collector.Target(head.request.target), out.headers, *out.body, clock.NowMs(), [&] {
+        try {
+          store.Checkpoint();
+          return store.Stream().denials == stream.denials;  // denied by another process
+        } catch (const StoreError&) {
+          return true;
+        }
+      });
   if (result.outcome == AttemptResult::Outcome::Abandoned) return;  // the request stays as it was
-  Record(store, head, result);
+  if (out.gzipped && result.status == 415) {
+    // Not an outage and not the request's fault: the same request goes
+    // again at once, uncompressed, and so does every later one.
+    gzipRefused = true;
+    store.RefuseGzip();
+    store.ScheduleRetry(head.id, head.attempts + 1, clock.NowMs());
+    headDue = Due{head.id, clock.SteadyMs()};
+    ++setup.counts->retries;
+    reporter.Report({DeliveryEvent::Kind::Retry, head.key, 415, head.attempts + 1, 0,
+                     result.reason + " (gzip refused: bodies go uncompressed from now on)", ""});
+  } else {
+    Record(store, head, result, out.told);
+  }
+  StepMade();
+}
+
+void Sender::StepMade() {
   std::lock_guard<std::mutex> lock(mutex);
   ++steps;
   changed.notify_all();
 }
 
-void Sender::Record(OutboxStore& store, const StoredRequest& head, const AttemptResult& result) {
+void Sender::Record(OutboxStore& store, const StoredRequest& head, const AttemptResult& result,
+                    const std::vector<UnreportedRange>& told) {
   const std::int64_t now = clock.SteadyMs();
   const int attempts = head.attempts + 1;
   switch (result.outcome) {
     case AttemptResult::Outcome::Abandoned:
       break;
     case AttemptResult::Outcome::Delivered:
-      store.Delete(head.id);
+      store.Delivered(head.id, told);
       schedule.OnAnswer(now, store.Pending());
       ++setup.counts->sent;
       reporter.Report({DeliveryEvent::Kind::Sent, head.key, result.status, attempts, 0, "", ""});

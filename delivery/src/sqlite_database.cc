@@ -82,6 +82,17 @@ int Database::Checkpoint() {
   return frames;
 }
 
+bool Database::EmptyLog() {
+  int frames = 0, copied = 0;
+  const int code =
+      sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_TRUNCATE, &frames, &copied);
+  if ((code & 0xff) == SQLITE_BUSY) return false;
+  if (code != SQLITE_OK) Fail(code, "outbox");
+  return true;
+}
+
+std::int64_t Database::Changes() const { return sqlite3_changes64(db); }
+
 std::string Database::QueryText(const std::string& sql) {
   Statement query(*this, sql.c_str());
   return query.Step() ? query.Text(0) : "";
@@ -121,6 +132,10 @@ bool Statement::Step() {
 }
 
 std::int64_t Statement::Int(int column) const { return sqlite3_column_int64(statement, column); }
+
+bool Statement::IsNull(int column) const {
+  return sqlite3_column_type(statement, column) == SQLITE_NULL;
+}
 
 std::string Statement::Text(int column) const {
   const auto* text = sqlite3_column_text(statement, column);

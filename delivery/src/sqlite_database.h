@@ -51,6 +51,12 @@ class Database {
   // number of frames in the log; 0 when another connection is
   // checkpointing.
   int Checkpoint();
+  // Copies the whole log into the database and cuts the log to nothing,
+  // waiting (as WaitWhenBusy allows) for the other connections' reads and
+  // writes. False when they kept it from finishing.
+  bool EmptyLog();
+  // Rows the last statement inserted, changed or deleted.
+  std::int64_t Changes() const;
   // PRAGMA page_size.
   std::int64_t PageSize();
   // The first column of the first row of `sql`, as text ("" when no row).
@@ -88,6 +94,7 @@ class Statement {
   // True when a row is ready, false when done. Throws StoreError.
   bool Step();
   std::int64_t Int(int column) const;
+  bool IsNull(int column) const;
   std::string Text(int column) const;
   std::string Blob(int column) const;
   void Reset();

@@ -52,11 +52,12 @@ int ReadPort(const std::string& path) {
 
 }  // namespace
 
-CollectorProcess::CollectorProcess(std::vector<std::string> options)
+CollectorProcess::CollectorProcess(std::vector<std::string> options, bool ledger)
     : directory(MakeScratchDirectory()) {
   std::vector<std::string> arguments = {
       COLLECTOR_SCRIPT, "--port",           "0", "--out", directory + "/stored.jsonl",
       "--port-file",    directory + "/port"};
+  if (ledger) arguments.insert(arguments.end(), {"--report", directory + "/report.json"});
   arguments.insert(arguments.end(), options.begin(), options.end());
   pid = Spawn(arguments, directory + "/log");
   for (int tries = 0; tries < 500 && port == 0; ++tries) {  // up to 10 s
@@ -88,6 +89,11 @@ std::vector<nlohmann::json> CollectorProcess::StoredRequests() const {
   std::vector<nlohmann::json> requests;
   for (std::string line; std::getline(file, line);) requests.push_back(nlohmann::json::parse(line));
   return requests;
+}
+
+nlohmann::json CollectorProcess::Streams() const {
+  std::ifstream file(directory + "/report.json");
+  return nlohmann::json::parse(file)["streams"];
 }
 
 ClosedPort::ClosedPort() : socketFd(socket(AF_INET, SOCK_STREAM, 0)) {

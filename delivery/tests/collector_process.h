@@ -11,9 +11,10 @@
 
 class CollectorProcess {
  public:
-  // Starts the collector with `options` added to its command line and waits
-  // until it has written its port. Throws std::runtime_error when it fails.
-  explicit CollectorProcess(std::vector<std::string> options = {});
+  // Starts the collector with `options` added to its command line (and,
+  // with `ledger`, a --report file of its own) and waits until it has
+  // written its port. Throws std::runtime_error when it fails.
+  explicit CollectorProcess(std::vector<std::string> options = {}, bool ledger = false);
   ~CollectorProcess();  // SIGTERM, then waits for the process
 
   CollectorProcess(const CollectorProcess&) = delete;
@@ -22,6 +23,8 @@ class CollectorProcess {
   std::string Url() const;                             // "http://127.0.0.1:<port>"
   std::vector<nlohmann::json> StoredRequests() const;  // one per stored line
   int Duplicates() const;  // repeated Idempotency-Keys answered without storing
+  // The ledger of each stream's numbers (with `ledger`): the "streams" object.
+  nlohmann::json Streams() const;
 
  private:
   std::string directory;  // scratch files: port, stored requests, log

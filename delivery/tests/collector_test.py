@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """Checks scripts/collector: malformed requests refused with a reason,
 repeated idempotency keys stored once, failures on purpose with Retry-After,
-and a --help that lists the checks."""
+bodies in gzip decoded and other encodings refused, the ledger of each
+stream's numbers, and a --help that lists the checks."""
 
+import gzip
 import http.client
 import json
 import os
@@ -12,6 +14,7 @@ import sys
 import tempfile
 import time
 import unittest
+import hashlib
 
 COLLECTOR = os.environ.get("COLLECTOR") or os.path.join(
     os.path.dirname(__file__), "..", "..", "scripts", "collector")
@@ -33,12 +36,13 @@ class CollectorTest(unittest.TestCase):
         self.start()
 
     def start(self, *options):
+        self.report = os.path.join(self.directory.name, "report.json")
         port_file = os.path.join(self.directory.name, "port")
         if os.path.exists(port_file):
             os.remove(port_file)
         self.process = subprocess.Popen(
             [sys.executable, COLLECTOR, "--out", self.out, "--port-file", port_file,
-             "--project", "sample-game", *options],
+             "--project", "sample-game", "--report", self.report, *options],
             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
         banner = self.process.stdout.readline()
         for _ in range(500):
@@ -123,7 +127,9 @@ class CollectorTest(unittest.TestCase):
         status, answer = self.post(record, event(timestamp=5), keyed("k-1"))
         self.assertEqual(status, 422)
         self.assertIn("another body", answer["reason"])
-        self.assertEqual(self.stop(), "stored 1 requests, 1 duplicates")
+        self.assertEqual(self.stop(), "stored 1 requests, 1 duplicates\n"
+                                      "completeness: 0 streams, highest 0, delivered 0, "
+                                      "duplicates 0, dropped 0, unaccounted 0")
         self.start()  # keys already in the --out file still count
         self.assertEqual(self.post(record, event(), keyed("k-1")),
                          (200, {"ok": True, "duplicate": True}))
@@ -142,11 +148,69 @@ class CollectorTest(unittest.TestCase):
         self.assertEqual((status, headers["Retry-After"]), (200, None))
         self.assertEqual(len(self.stored()), 1)
 
+    def test_gzip_bodies_are_decoded_and_other_encodings_refused(self):
+        record = "/v1/win/record?project=sample-game"
+        raw = json.dumps(event()).encode()
+        encoded = lambda encoding: {**GOOD_HEADERS, "Content-Encoding": encoding}
+        self.assertEqual(self.post(record, gzip.compress(raw, mtime=0), encoded("gzip")),
+                         (200, {"ok": True}))
+        self.assertEqual(self.post(record, raw, encoded("identity")), (200, {"ok": True}))
+        for body, encoding, status, reason in [
+                (raw, "br", 415, "is not taken"), (raw, "gzip, br", 415, "is not taken"),
+                (raw, "gzip", 400, "not gzip"), (gzip.compress(raw) + b"x", "gzip", 400, "whole")]:
+            answer_status, answer = self.post(record, body, encoded(encoding))
+            self.assertEqual((answer_status, answer["ok"]), (status, False), encoding)
+            self.assertIn(reason, answer["reason"])
+        stored = self.stored()
+        self.assertEqual([line["encoding"] for line in stored], ["gzip", "identity"])
+        self.assertEqual({line["sha256"] for line in stored}, {hashlib.sha256(raw).hexdigest()})
+        self.assertLess(stored[0]["wire_bytes"], stored[1]["wire_bytes"])
+        self.stop()
+        self.start("--refuse-gzip")
+        self.assertEqual(self.post(record, gzip.compress(raw), encoded("gzip"))[0], 415)
+
+    def test_the_ledger_counts_what_was_neither_received_nor_reported(self):
+        record = "/v1/win/record?project=sample-game"
+        one, other = "0a1b2c3d-0000-4000-8000-000000000001", "0a1b2c3d-0000-4000-8000-000000000002"
+
+        def send(stream, sequence, dropped=None, key=None):
+            headers = {**GOOD_HEADERS, "Ostrel-Stream": stream, "Ostrel-Sequence": str(sequence),
+                       "Idempotency-Key": key or f"{stream}-{sequence}"}
+            if dropped is not None:
+                headers["Ostrel-Dropped"] = dropped
+            return self.post(record, event(timestamp=sequence), headers)[0]
+
+        self.assertEqual(send(other, 3), 200)
+        self.assertEqual(send(one, 1), 200)
+        self.assertEqual(send(one, 4, "count=2"), 200)
+        self.assertEqual(send(one, 4, "count=2", key=f"{one}-4"), 200)  # a duplicate
+        self.assertEqual(send(one, 9, f"rejected=8;count=4-5;damaged={other}:2-"), 200)
+        for dropped in ["count=x", "later=1", "count=3-2", "damaged=1-2", "count="]:
+            self.assertEqual(send(one, 10, dropped), 400, dropped)
+        self.assertEqual(send("not-a-uuid", 1), 400)
+        self.stop()
+        self.start()  # the ledger goes on from the report
+        self.assertEqual(send(one, 11, "age=10;count=8"), 200)  # 8 stays rejected
+        with open(self.report, encoding="utf-8") as file:
+            streams = json.load(file)["streams"]
+        self.assertEqual({key: streams[one][key] for key in
+                          ("highest", "delivered", "duplicates", "dropped", "unaccounted")},
+                         {"highest": 11, "delivered": 4, "duplicates": 1, "unaccounted": 3,
+                          "dropped": {"age": 1, "count": 2, "rejected": 1}})
+        self.assertEqual(streams[one]["ranges"]["unaccounted"], "3,6-7")
+        self.assertEqual((streams[other]["dropped"], streams[other]["unaccounted"]),
+                         ({"damaged": 1}, 1), "received (3) wins over damaged (2-)")
+        self.assertEqual(self.stop().splitlines()[-1],
+                         "completeness: 2 streams, highest 14, delivered 5, duplicates 1, "
+                         "dropped 5 (age 1, count 2, damaged 1, rejected 1), unaccounted 4")
+        self.start()
+
     def test_help_lists_the_checks(self):
         result = subprocess.run([sys.executable, COLLECTOR, "--help"], capture_output=True,
                                 text=True, check=True)
         for check in ["method POST", "Content-Length", "project", "X-Api-Key", "Content-Type",
-                      "event_timestamp", "Idempotency-Key", "--fail-first", "Retry-After"]:
+                      "event_timestamp", "Idempotency-Key", "--fail-first", "Retry-After",
+                      "Content-Encoding", "Ostrel-Dropped", "--report", "unaccounted"]:
             self.assertIn(check, result.stdout)
 
 

@@ -17,14 +17,16 @@ namespace {
 
 struct Seen {
   std::mutex mutex;
-  std::vector<std::string> lines;  // "<kind> <key> <status> <senderThread>"
+  std::vector<std::string> lines;  // "<kind> <key> <status> <senderThread>[ count=<n>]"
 };
 
 void Record(void* context, const Delivery_Event* event) {
   auto* seen = static_cast<Seen*>(context);
   std::lock_guard<std::mutex> lock(seen->mutex);
-  seen->lines.push_back(std::to_string(event->kind) + " " + event->key + " " +
-                        std::to_string(event->status) + " " + std::to_string(event->senderThread));
+  std::string line = std::to_string(event->kind) + " " + event->key + " " +
+                     std::to_string(event->status) + " " + std::to_string(event->senderThread);
+  if (event->count != 0) line += " count=" + std::to_string(event->count);
+  seen->lines.push_back(line);
 }
 
 }  // namespace
@@ -38,7 +40,7 @@ TEST(Exports, OpenRefusesAnUnusableCollectorWithTheReason) {
   EXPECT_EQ(Delivery_CheckCollectorUrl("http://h/path", error, sizeof error), 0);
   EXPECT_EQ(Delivery_CheckCollectorUrl("https://h:8443/", nullptr, 0), 1);
   EXPECT_EQ(Delivery_Close(nullptr, 0), 0);
-  EXPECT_STREQ(Delivery_Version(), "1.0.0");
+  EXPECT_STREQ(Delivery_Version(), "2.0.0");
 }
 
 TEST(Exports, SubmitStoresAndTheSenderReportsOnItsThread) {
@@ -113,4 +115,34 @@ TEST(Exports, CallsRacingCloseFindTheHandleClosedNotFreedMemory) {
     EXPECT_EQ(Delivery_Close(outbox, 0), left) << "a second Close returns what the first did";
     EXPECT_EQ(Delivery_Pending(outbox), -1);
   }
+}
+
+TEST(Exports, ConsentAndItsPurgeThroughTheCInterface) {
+  ScratchFolder folder;
+  ClosedPort refusing;
+  Seen seen;
+  Delivery_Options options;
+  Delivery_DefaultOptions(&options);
+  EXPECT_EQ(options.requireConsent, 0);
+  EXPECT_EQ(options.uncompressed, 0);
+  options.requireConsent = 1;
+  Delivery_Outbox* outbox = Delivery_Open(folder.Path().c_str(), refusing.Url().c_str(), &options,
+                                          Record, &seen, nullptr, 0);
+  ASSERT_NE(outbox, nullptr);
+  char error[128] = "";
+  EXPECT_EQ(Delivery_SetConsent(outbox, 7, error, sizeof error), 0);
+  EXPECT_NE(std::string(error).find("not 7"), std::string::npos) << error;
+  EXPECT_EQ(Delivery_Consent(outbox), DELIVERY_CONSENT_UNDECIDED);
+  const std::string message = TestMessage(TestEvent("a_x", 1));
+  ASSERT_EQ(Delivery_Submit(outbox, message.c_str(), nullptr, nullptr, nullptr, 0),
+            DELIVERY_STORED);
+  EXPECT_EQ(Delivery_Wait(outbox, 20000), 1) << "held, and at once";
+  EXPECT_EQ(Delivery_SetConsent(outbox, DELIVERY_CONSENT_DENIED, error, sizeof error), 1) << error;
+  EXPECT_EQ(Delivery_Consent(outbox), DELIVERY_CONSENT_DENIED);
+  EXPECT_EQ(Delivery_Submit(outbox, message.c_str(), nullptr, nullptr, error, sizeof error),
+            DELIVERY_NO_CONSENT);
+  EXPECT_EQ(Delivery_Close(outbox, 0), 0);
+  EXPECT_EQ(seen.lines, std::vector<std::string>{"7  0 0 count=1"});
+  EXPECT_EQ(Delivery_SetConsent(outbox, DELIVERY_CONSENT_GIVEN, error, sizeof error), 0);
+  EXPECT_EQ(Delivery_Consent(outbox), -1) << "closed";
 }

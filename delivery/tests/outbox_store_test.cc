@@ -27,7 +27,7 @@ std::vector<std::string> PendingBodies(OutboxStore& store) {
   std::vector<std::string> bodies;
   while (auto oldest = store.OldestPending()) {
     bodies.push_back(oldest->request.body);
-    store.Delete(oldest->id);
+    store.Delivered(oldest->id);
   }
   return bodies;
 }
@@ -100,9 +100,11 @@ TEST(OutboxStore, EachBoundDropsTheOldest) {
   Bounds bounds;
   bounds.maxRequests = 3;
   for (int i = 1; i <= 3; ++i) {
-    EXPECT_TRUE(store.Insert("c" + std::to_string(i), Request("0123456789"), i, bounds).empty());
+    EXPECT_TRUE(
+        store.Insert("c" + std::to_string(i), Request("0123456789"), i, bounds).dropped.empty());
   }
-  std::vector<DroppedRequest> dropped = store.Insert("c4", Request("0123456789"), 4, bounds);
+  std::vector<DroppedRequest> dropped =
+      store.Insert("c4", Request("0123456789"), 4, bounds).dropped;
   ASSERT_EQ(dropped.size(), 1u);
   EXPECT_EQ(dropped[0].key, "c1");
   EXPECT_EQ(dropped[0].reason, "count");
@@ -110,7 +112,7 @@ TEST(OutboxStore, EachBoundDropsTheOldest) {
 
   bounds = Bounds{};
   bounds.maxBytes = 4 * requestBytes;  // room for one more of these, not two
-  dropped = store.Insert("b1", Request(std::string(2 * 10, 'b')), 5, bounds);
+  dropped = store.Insert("b1", Request(std::string(2 * 10, 'b')), 5, bounds).dropped;
   ASSERT_EQ(dropped.size(), 1u);
   EXPECT_EQ(dropped[0].key, "c2");
   EXPECT_EQ(dropped[0].reason, "bytes");

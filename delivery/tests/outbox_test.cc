@@ -19,6 +19,7 @@
 
 #include "collector_process.h"
 #include "fake_clock.h"
+#include "outbox_helpers.h"
 #include "scratch_folder.h"
 #include "test_messages.h"
 #include "test_servers.h"
@@ -28,62 +29,12 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Collects the events the library reports, from any thread.
-class Events {
- public:
-  EventCallback Callback() {
-    return [this](const DeliveryEvent& event) {
-      std::lock_guard<std::mutex> lock(mutex);
-      reported.push_back(event);
-    };
-  }
-  std::vector<DeliveryEvent> Of(DeliveryEvent::Kind kind) {
-    std::lock_guard<std::mutex> lock(mutex);
-    std::vector<DeliveryEvent> found;
-    for (const DeliveryEvent& event : reported) {
-      if (event.kind == kind) found.push_back(event);
-    }
-    return found;
-  }
-  // Waits up to 20 s for `count` events of `kind`; returns them.
-  std::vector<DeliveryEvent> AwaitOf(DeliveryEvent::Kind kind, std::size_t count) {
-    for (int tries = 0; tries < 2000 && Of(kind).size() < count; ++tries) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return Of(kind);
-  }
-
- private:
-  std::mutex mutex;
-  std::vector<DeliveryEvent> reported;
-};
-
-OutboxOptions FastRetries() {
-  OutboxOptions options;
-  options.retry = {20, 100};
-  options.transfer.connectTimeoutMs = 2000;
-  options.transfer.requestTimeoutMs = 5000;
-  return options;
-}
-
-std::string Stored(Outbox& outbox, const std::string& message) {
-  SubmitResult result = outbox.Submit(message);
-  EXPECT_EQ(result.status, SubmitResult::Status::Stored) << result.error;
-  return result.key;
-}
-
 // Waits up to 20 s for `path` to exist.
 bool AwaitFile(const std::string& path) {
   for (int tries = 0; tries < 2000 && !std::filesystem::exists(path); ++tries) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   return std::filesystem::exists(path);
-}
-
-std::vector<std::string> StoredKeys(const CollectorProcess& collector) {
-  std::vector<std::string> keys;
-  for (const nlohmann::json& request : collector.StoredRequests()) keys.push_back(request["key"]);
-  return keys;
 }
 
 }  // namespace
@@ -439,6 +390,15 @@ TEST(Outbox, ADamagedLogCostsNoMoreThanTheLastSecondAndIsReported) {
     ASSERT_EQ(damaged.size(), 1u) << what;
     EXPECT_NE(damaged[0].reason.find("damaged"), std::string::npos) << damaged[0].reason;
     EXPECT_TRUE(std::filesystem::exists(damaged[0].path)) << "a copy of the log is kept";
+    // The numbers the lost transactions may have given are skipped and told.
+    OutboxStore store(folder.Path(), 0, nullptr);
+    const std::vector<UnreportedRange> told = store.Unreported();
+    ASSERT_EQ(told.size(), 1u) << what;
+    EXPECT_EQ(told[0].reason, "damaged");
+    EXPECT_EQ(told[0].stream, store.Stream().id);
+    EXPECT_EQ(told[0].first, 51);
+    EXPECT_EQ(told[0].last, store.LastSequence());
+    EXPECT_GT(told[0].last, told[0].first);
   }
 }
 
@@ -478,6 +438,7 @@ TEST(Outbox, OnlyTheMessagesOwnHeaderLinesGoOutAsTheyAre) {
     keys.push_back(Stored(outbox, TestMessage(TestEvent("a_x", 1), "sample-game", headers)));
   }
   EXPECT_EQ(outbox.Wait(10s), 0);
+  const std::string stream = OutboxStore(folder.Path(), 0, nullptr).Stream().id;
   const std::vector<std::string> heads = server.Heads();
   ASSERT_EQ(heads.size(), given.size());
   for (std::size_t i = 0; i < heads.size(); ++i) {
@@ -497,6 +458,8 @@ TEST(Outbox, OnlyTheMessagesOwnHeaderLinesGoOutAsTheyAre) {
     }
     std::multiset<std::string> wanted = expected[i];
     wanted.insert("idempotency-key: " + keys[i]);
+    wanted.insert("ostrel-stream: " + stream);
+    wanted.insert("ostrel-sequence: " + std::to_string(i + 1));
     EXPECT_EQ(lines, wanted) << heads[i];
   }
 }

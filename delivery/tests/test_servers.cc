@@ -63,7 +63,8 @@ HangingPort::~HangingPort() {
 
 std::string HangingPort::Url() const { return "http://127.0.0.1:" + std::to_string(port); }
 
-RecordingServer::RecordingServer(std::string answer) : answer(std::move(answer)) {
+RecordingServer::RecordingServer(std::string answer, int held)
+    : answer(std::move(answer)), held(held) {
   listener = ListenOnLoopback(16, port);
   if (pipe(stopPipe) != 0) throw std::runtime_error("cannot make a pipe");
   thread = std::thread([this] { Serve(); });
@@ -111,6 +112,10 @@ void RecordingServer::Converse(int connection) {
         heads.push_back(head);
       }
       ++requests;
+      if (held > 0) {
+        --held;
+        continue;  // never answered: read on until the client gives up
+      }
       if (write(connection, answer.data(), answer.size()) != static_cast<ssize_t>(answer.size())) {
         return;
       }

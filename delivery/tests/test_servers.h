@@ -29,10 +29,12 @@ class HangingPort {
 
 // A loopback HTTP/1.1 server that answers every request with `answer` (a
 // whole response) on kept-alive connections, and records the head of each
-// request (its request line and header lines, CRLF-separated).
+// request (its request line and header lines, CRLF-separated). The first
+// `held` requests are never answered: each one's connection is kept until
+// the client closes it.
 class RecordingServer {
  public:
-  explicit RecordingServer(std::string answer);
+  explicit RecordingServer(std::string answer, int held = 0);
   ~RecordingServer();
   RecordingServer(const RecordingServer&) = delete;
   RecordingServer& operator=(const RecordingServer&) = delete;
@@ -45,6 +47,7 @@ class RecordingServer {
   void Converse(int connection);
 
   const std::string answer;
+  int held;
   int listener = -1;
   int stopPipe[2] = {-1, -1};
   int port = 0;

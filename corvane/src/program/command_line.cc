@@ -64,6 +64,18 @@ const Option kOptions[] = {
      [](ParseState& state, const auto& values) { state.line.outboxFolder = values[0]; },
      "with --collector: the folder the requests wait in\n(default: $XDG_STATE_HOME/corvane, "
      "else\n~/.local/state/corvane)"},
+    {"--consent", nullptr, Takes::OneValue, "STATE", false,
+     [](ParseState& state, const auto& values) {
+       if (values[0] != "given" && values[0] != "denied" && values[0] != "pending") {
+         throw UsageError("--consent needs given, denied or pending, not \"" + values[0] + "\"");
+       }
+       state.line.consent = values[0];
+     },
+     "with --collector: the player's consent to sending\n"
+     "the game's analytics: given (the default), denied\n"
+     "(what the outbox holds is deleted, nothing is\n"
+     "stored) or pending (required and not decided:\n"
+     "stored, not sent)"},
     {"--startup-ms", nullptr, Takes::OneValue, "N", false,
      [](ParseState& state, const auto& values) {
        state.line.startupTime = Milliseconds("--startup-ms", values[0]);

@@ -50,6 +50,9 @@ struct CommandLine {
   std::optional<std::chrono::milliseconds> framePeriod;
   // The folder of the outbox the requests wait in (--outbox).
   std::optional<std::string> outboxFolder;
+  // The player's consent the sample game hands the delivery library
+  // (--consent): "given", "denied" or "pending".
+  std::optional<std::string> consent;
   // --frames DIR: the folder the window's pictures are written to.
   std::optional<std::string> framesFolder;
   // --query-exports CLASSID: no application; the program's exports are

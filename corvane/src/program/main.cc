@@ -1,8 +1,8 @@
 // The corvane program: starts the application with the one activation its
 // command line asks for and prints the platform trace on standard output.
 // Its exit statuses are listed in program/exit_status.h (and by --help).
-// The --collector address, the --outbox folder and the player's timing
-// (--startup-ms, --frame-ms) go to the engine as engine options; the game in
+// The --collector address, the --outbox folder, the player's --consent and
+// timing (--startup-ms, --frame-ms) go to the engine as engine options; the game in
 // GameAssembly does the sending. --frames installs the stand-in's frame
 // writer once the host has started (the folder is untouched by a start
 // that fails before). SIGINT, SIGTERM and SIGHUP close the window
@@ -75,6 +75,7 @@ void ApplyEngineOptions(const Corvane::CommandLine& line) {
   engine.outboxFolder = engine.collectorUrl.empty() ? ""
                         : line.outboxFolder ? std::filesystem::absolute(*line.outboxFolder).string()
                                             : DefaultOutboxFolder();
+  engine.consent = line.consent.value_or(engine.consent);
   engine.startupTime = line.startupTime.value_or(engine.startupTime);
   engine.framePeriod = line.framePeriod.value_or(engine.framePeriod);
   try {

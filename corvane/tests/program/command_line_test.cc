@@ -44,6 +44,7 @@ std::string Describe(const CommandLine& line) {
   if (line.startupTime) text += " startup=" + std::to_string(line.startupTime->count());
   if (line.framePeriod) text += " frame=" + std::to_string(line.framePeriod->count());
   if (line.outboxFolder) text += " outbox=" + *line.outboxFolder;
+  if (line.consent) text += " consent=" + *line.consent;
   if (line.framesFolder) text += " frames=" + *line.framesFolder;
   return text;
 }
@@ -71,6 +72,8 @@ TEST(CommandLine, OptionsAreRecognisedAnywhereBeforeTheEndOfOptions) {
       {{"--file"}, "file[]"},
       {{"--file", "--"}, "file[]"},
       {{"--share-target", "--collector", "u"}, "share-target collector=u"},
+      {{"--consent", "pending", "-level"}, "launch[-level] consent=pending"},
+      {{"--collector", "u", "--consent", "denied"}, "launch[] collector=u consent=denied"},
       {{"--startup-ms", "0", "-level", "--frame-ms", "60000"},
        "launch[-level] startup=0 frame=60000"},
       {{"--frame-ms", "007"}, "launch[] frame=7"},
@@ -106,6 +109,9 @@ TEST(CommandLine, UsageErrorsNameTheWordAtFault) {
       {{"--frame-ms", "99999999999999999999"}, "--frame-ms needs a whole number"},
       {{"--frame-ms", ""}, "--frame-ms needs a whole number"},
       {{"--frame-ms", "1", "--frame-ms", "2"}, "--frame-ms given twice"},
+      {{"--consent", "yes"}, "--consent needs given, denied or pending, not \"yes\""},
+      {{"--consent", "Given"}, "--consent needs given, denied or pending"},
+      {{"--consent"}, "--consent needs STATE"},
       {{"--protocol", "a:b", "c"},
        "launch argument \"c\" cannot be combined with --protocol: one activation per run"},
       {{"-level", "--protocol", "a:b"},

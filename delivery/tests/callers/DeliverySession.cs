@@ -1,7 +1,7 @@
 // The C# binding's marshalling against libostrel_delivery.so: texts in and
-// out, the event delegate, counts, Close and Dispose, and calls racing
-// Dispose, which must never reach freed memory. The rules behind the calls
-// are the C++ tests'. Exits with 1 when a check fails.
+// out, the options, the event delegate, counts, consent, Close and Dispose,
+// and calls racing Dispose, which must never reach freed memory. The rules
+// behind the calls are the C++ tests'. Exits with 1 when a check fails.
 
 using System;
 using System.Collections.Generic;
@@ -57,6 +57,7 @@ static class DeliverySession
         try
         {
             Marshalling(folder);
+            Consent(Path.Combine(folder, "consent"));
             if (Environment.GetEnvironmentVariable("DELIVERY_CALLER_NO_RACES") == "1")
                 Console.WriteLine("calls racing Dispose: not made in this build");
             else
@@ -69,7 +70,7 @@ static class DeliverySession
 
     static void Marshalling(string folder)
     {
-        Check(OstrelDelivery.Version() == "1.0.0", "version " + OstrelDelivery.Version());
+        Check(OstrelDelivery.Version() == "2.0.0", "version " + OstrelDelivery.Version());
         try
         {
             OstrelDelivery.Outbox.Open(Path.Combine(folder, "outbox"), "ftp://h", null, null);
@@ -123,12 +124,45 @@ static class DeliverySession
         Check(received.Contains(key) && received.Contains("Ærø"), "UTF-8 body arrives with its key");
     }
 
-    static void CallsRacingDispose(string folder)
+    static string RefusingUrl()
     {
         var refusing = new TcpListener(IPAddress.Loopback, 0);
         refusing.Start();
         string url = "http://127.0.0.1:" + ((IPEndPoint)refusing.LocalEndpoint).Port;
         refusing.Stop();  // nothing listens there now
+        return url;
+    }
+
+    // The new options reach the library, and the Purged event its count.
+    static void Consent(string folder)
+    {
+        OstrelDelivery.Options options;
+        OstrelDelivery.Delivery_DefaultOptions(out options);
+        Check(options.requireConsent == 0 && options.uncompressed == 0 &&
+              options.requestTimeoutMs == 30000, "default options");
+        options.requireConsent = 1;
+        var events = new List<OstrelDelivery.Event>();
+        using (var outbox = OstrelDelivery.Outbox.Open(folder, RefusingUrl(), options,
+                                                       e => { lock (events) events.Add(e); }))
+        {
+            Check(outbox.Consent() == OstrelDelivery.ConsentUndecided, "undecided");
+            Check(outbox.Submit(Message()).Result == OstrelDelivery.Stored, "stored");
+            Check(outbox.Wait(20000) == 1, "held for consent");
+            Check(outbox.SetConsent(5) != null, "a value that is no decision is refused");
+            Check(outbox.SetConsent(OstrelDelivery.ConsentDenied) == null, "denied");
+            Check(outbox.Submit(Message()).Result == OstrelDelivery.NoConsent, "no consent");
+            Check(outbox.Consent() == OstrelDelivery.ConsentDenied, "kept denied");
+        }
+        lock (events)
+        {
+            var purged = events.Find(e => e.Kind == OstrelDelivery.Purged);
+            Check(purged != null && purged.Count == 1, "one purged event with its count");
+        }
+    }
+
+    static void CallsRacingDispose(string folder)
+    {
+        string url = RefusingUrl();
         for (int round = 0; round < 5; round++)
         {
             var outbox = OstrelDelivery.Outbox.Open(folder, url, null, null);

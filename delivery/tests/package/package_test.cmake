@@ -20,8 +20,8 @@ execute_process(
 set(libdir "${prefix}/${LIBDIR}")
 require_installed("${prefix}"
   include/ostrel_delivery.h
-  ${LIBDIR}/libostrel_delivery.so ${LIBDIR}/libostrel_delivery.so.1
-  ${LIBDIR}/libostrel_delivery.so.1.0.0
+  ${LIBDIR}/libostrel_delivery.so ${LIBDIR}/libostrel_delivery.so.2
+  ${LIBDIR}/libostrel_delivery.so.2.0.0
   ${LIBDIR}/cmake/ostrel_delivery/ostrel_deliveryConfig.cmake
   ${LIBDIR}/cmake/ostrel_delivery/ostrel_deliveryConfigVersion.cmake
   ${LIBDIR}/cmake/ostrel_delivery/ostrel_deliveryTargets.cmake
@@ -31,8 +31,8 @@ if(unexpected)
   message(FATAL_ERROR "installed but not part of the component: ${unexpected}")
 endif()
 
-set(library "${libdir}/libostrel_delivery.so.1.0.0")
-require_soname(${READELF} "${library}" libostrel_delivery.so.1)
+set(library "${libdir}/libostrel_delivery.so.2.0.0")
+require_soname(${READELF} "${library}" libostrel_delivery.so.2)
 
 # Exactly the functions the header declares leave the library.
 execute_process(COMMAND ${NM} -D --defined-only "${library}" OUTPUT_VARIABLE symbols
@@ -49,7 +49,7 @@ if(NOT exported STREQUAL declared)
 endif()
 
 function(check_output label output)
-  if(NOT output STREQUAL "version=1.0.0\nsubmit=0 key-length=36 bytes=68\nkept=1\n")
+  if(NOT output STREQUAL "version=2.0.0\nsubmit=0 key-length=36 bytes=68\nkept=1\n")
     message(FATAL_ERROR "${label}: unexpected output:\n${output}")
   endif()
   message(STATUS "${label}: output as expected")
@@ -66,4 +66,4 @@ execute_process(COMMAND "${cmake_build}/consumer" "${WORK_DIR}/outbox-cmake"
   OUTPUT_VARIABLE output COMMAND_ERROR_IS_FATAL ANY)
 check_output("find_package consumer" "${output}")
 
-check_pkg_config_consumer(ostrel_delivery 1.0.0 "${libdir}" "${WORK_DIR}/outbox-pkg-config")
+check_pkg_config_consumer(ostrel_delivery 2.0.0 "${libdir}" "${WORK_DIR}/outbox-pkg-config")

@@ -59,6 +59,15 @@ GAME_ASSEMBLY_EXPORT void GameAssembly_SetTraceSink(GameTraceSink sink);
 GAME_ASSEMBLY_EXPORT int GameAssembly_SetCollector(const char* url, const char* outboxFolder,
                                                    char* error, size_t errorSize);
 
+// Sets the player's consent the sample game hands the delivery library from
+// the next GameAssembly_StartGame on: "given" (the default: sent as usual),
+// "denied" (every stored request deleted, nothing stored), or "pending"
+// (consent required and not yet decided: stored, not sent, unless the
+// outbox keeps a decision from an earlier run). Returns 1 when accepted; 0
+// for any other text, keeping the earlier setting, with the reason in
+// `error` as GameAssembly_SetCollector gives it.
+GAME_ASSEMBLY_EXPORT int GameAssembly_SetConsent(const char* state, char* error, size_t errorSize);
+
 // Checks the sample game's environment variables as options are checked:
 // SAMPLE_GAME_QUIT_WAIT_MS, unset or empty for the default (10000), else a
 // whole number of milliseconds from 0 to 3600000. Returns 1 when every

@@ -41,6 +41,14 @@ std::string MalformedTraceLine(const std::string& reason) {
   return Write({{"event", "analytics.malformed"}, {"reason", reason}});
 }
 
+std::string ConsentTraceLine(int32_t consent) {
+  const char* state = consent == DELIVERY_CONSENT_GIVEN       ? "given"
+                      : consent == DELIVERY_CONSENT_DENIED    ? "denied"
+                      : consent == DELIVERY_CONSENT_UNDECIDED ? "pending"
+                                                              : "unknown";
+  return Write({{"event", "analytics.consent"}, {"state", state}});
+}
+
 std::string DeliveryEventTraceLine(const Delivery_Event& event) {
   Line line;
   switch (event.kind) {
@@ -75,6 +83,9 @@ std::string DeliveryEventTraceLine(const Delivery_Event& event) {
       line = {{"event", "analytics.outboxdamaged"},
               {"path", Text(event.path)},
               {"reason", Text(event.reason)}};
+      break;
+    case DELIVERY_PURGED:
+      line = {{"event", "analytics.purged"}, {"count", event.count}};
       break;
     default:
       line = {{"event", "analytics.delivery"}, {"kind", event.kind}};

@@ -24,11 +24,17 @@ std::string NotStoredTraceLine(const std::string& reason);
 // stored.
 std::string MalformedTraceLine(const std::string& reason);
 
+// {"event":"analytics.consent","state":"given"|"denied"|"pending"} for a
+// Delivery_Consent answer ("pending": undecided; "unknown" when the outbox
+// could not be read).
+std::string ConsentTraceLine(int32_t consent);
+
 // What the delivery library reports: "analytics.sent" {key, status,
 // attempts}, "analytics.retry" {key, status, attempts, delayMs, reason},
 // "analytics.rejected" {key, status, attempts, reason}, "analytics.dropped"
 // {key, reason}, "analytics.outboxmoved" {path, reason},
-// "analytics.outboxdamaged" {path, reason}, and "analytics.delivery" {kind}
+// "analytics.outboxdamaged" {path, reason}, "analytics.purged" {count}
+// (requests deleted as consent was denied), and "analytics.delivery" {kind}
 // for a kind this game does not know. Each names the library's thread it
 // comes from: "thread":"delivery".
 std::string DeliveryEventTraceLine(const Delivery_Event& event);

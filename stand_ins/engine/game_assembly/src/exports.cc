@@ -54,6 +54,19 @@ int GameAssembly_SetCollector(const char* url, const char* outboxFolder, char* e
   }
 }
 
+int GameAssembly_SetConsent(const char* state, char* error, size_t errorSize) {
+  try {
+    GameAssembly::SampleGame::Instance().SetConsent(state ? state : "");
+    return 1;
+  } catch (const std::exception& e) {
+    if (error && errorSize > 0) {
+      std::strncpy(error, e.what(), errorSize - 1);
+      error[errorSize - 1] = '\0';
+    }
+    return 0;
+  }
+}
+
 int GameAssembly_CheckEnvironment(char* error, size_t errorSize) {
   try {
     GameAssembly::SampleGame::CheckEnvironment();

@@ -40,12 +40,32 @@ void RequestDelivery::TraceEvent(void* order, const Delivery_Event* event) {
   static_cast<TraceOrder*>(order)->Event(DeliveryEventTraceLine(*event));
 }
 
-RequestDelivery::RequestDelivery(const std::string& collectorUrl, const std::string& outboxFolder) {
+std::optional<PlayerConsent> PlayerConsentNamed(const std::string& name) {
+  if (name == "given") return PlayerConsent::Given;
+  if (name == "denied") return PlayerConsent::Denied;
+  if (name == "pending") return PlayerConsent::Pending;
+  return std::nullopt;
+}
+
+RequestDelivery::RequestDelivery(const std::string& collectorUrl, const std::string& outboxFolder,
+                                 PlayerConsent consent) {
   if (collectorUrl.empty()) return;
   char error[512] = "";
-  outbox = Delivery_Open(outboxFolder.c_str(), collectorUrl.c_str(), nullptr, TraceEvent,
+  Delivery_Options options;
+  Delivery_DefaultOptions(&options);
+  options.requireConsent = 1;
+  outbox = Delivery_Open(outboxFolder.c_str(), collectorUrl.c_str(), &options, TraceEvent,
                          order.get(), error, sizeof error);
   if (outbox == nullptr) throw std::invalid_argument(error);
+  // The consent line before the lines of what the decision causes.
+  order->Hold();
+  if (consent != PlayerConsent::Pending) {
+    Delivery_SetConsent(
+        outbox, consent == PlayerConsent::Given ? DELIVERY_CONSENT_GIVEN : DELIVERY_CONSENT_DENIED,
+        nullptr, 0);  // not written now: it stands for this run all the same
+  }
+  order->Write(ConsentTraceLine(Delivery_Consent(outbox)));
+  order->Release();
 }
 
 RequestDelivery::~RequestDelivery() { Finish(std::chrono::milliseconds(0)); }
@@ -79,9 +99,9 @@ void RequestDelivery::StoreUnstored() {
       order->Write(NotStoredTraceLine(error));
       break;  // kept, in order, for the next frame
     }
-    order->Write(result == DELIVERY_STORED ? StoredTraceLine(key, bytes)
-                                           : MalformedTraceLine(error));
-    unstored.pop_front();
+    if (result == DELIVERY_STORED) order->Write(StoredTraceLine(key, bytes));
+    if (result == DELIVERY_MALFORMED) order->Write(MalformedTraceLine(error));
+    unstored.pop_front();  // DELIVERY_NO_CONSENT: the player does not want it sent
   }
   order->Release();
 }
@@ -90,6 +110,12 @@ bool RequestDelivery::Delivered(std::chrono::milliseconds wait) {
   if (!outbox) return true;
   StoreUnstored();
   return unstored.empty() && Delivery_Wait(outbox, wait.count()) == 0;
+}
+
+bool RequestDelivery::HeldForConsent() {
+  if (!outbox) return false;
+  const int32_t consent = Delivery_Consent(outbox);
+  return consent == DELIVERY_CONSENT_UNDECIDED || consent == DELIVERY_CONSENT_DENIED;
 }
 
 std::int64_t RequestDelivery::Finish(std::chrono::milliseconds wait) {

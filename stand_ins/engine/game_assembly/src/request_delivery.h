@@ -6,6 +6,13 @@
 // delivery_trace.h), written after the "analytics.stored" line of any
 // request they may be about. No lock of the game's is held across a call
 // into the library.
+//
+// The game requires the player's consent: the outbox is opened with
+// requireConsent, and the player's choice handed to the library at once
+// (given or denied; pending: none). The state the outbox is in then is
+// traced as {"event":"analytics.consent","state":"given"|"denied"|"pending"};
+// a denial's deletion as "analytics.purged" {"count"}. While consent is
+// denied, requests are traced and not stored.
 #pragma once
 
 #include <chrono>
@@ -13,6 +20,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,11 +28,19 @@
 
 namespace GameAssembly {
 
+// The player's choice, as the game passes it on.
+enum class PlayerConsent { Given, Denied, Pending };
+
+// "given", "denied" or "pending"; nothing for another text.
+std::optional<PlayerConsent> PlayerConsentNamed(const std::string& name);
+
 class RequestDelivery {
  public:
   // An empty `collectorUrl` traces only. Otherwise opens the outbox in
-  // `outboxFolder`; throws std::invalid_argument when it cannot.
-  RequestDelivery(const std::string& collectorUrl, const std::string& outboxFolder);
+  // `outboxFolder` and hands it `consent`; throws std::invalid_argument
+  // when it cannot.
+  RequestDelivery(const std::string& collectorUrl, const std::string& outboxFolder,
+                  PlayerConsent consent = PlayerConsent::Given);
   // Finish(0) when not finished yet.
   ~RequestDelivery();
   RequestDelivery(const RequestDelivery&) = delete;
@@ -38,6 +54,10 @@ class RequestDelivery {
   // True once nothing is left to deliver (at once without a collector);
   // waits at most `wait` for that.
   bool Delivered(std::chrono::milliseconds wait);
+
+  // True while the player's consent keeps requests from being sent (not
+  // yet given, or denied): nothing is delivered by waiting.
+  bool HeldForConsent();
 
   // Closes the outbox, waiting at most `wait` for the last requests. Traces
   // "analytics.kept" when some are left for a later run and

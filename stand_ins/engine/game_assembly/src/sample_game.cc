@@ -53,6 +53,15 @@ void SampleGame::SetCollector(const std::string& url, const std::string& outboxF
   outboxFolder_ = outboxFolder;
 }
 
+void SampleGame::SetConsent(const std::string& state) {
+  const std::optional<PlayerConsent> consent = PlayerConsentNamed(state);
+  if (!consent) {
+    throw std::invalid_argument("consent is given, denied or pending, not \"" + state + "\"");
+  }
+  std::lock_guard<std::mutex> lock(settingsMutex_);
+  consent_ = *consent;
+}
+
 std::int64_t SampleGame::RequestsNotDelivered() {
   std::lock_guard<std::mutex> lock(settingsMutex_);
   return notDelivered_;
@@ -85,12 +94,14 @@ void SampleGame::QuitNow() {
 
 std::unique_ptr<RequestDelivery> SampleGame::NewDelivery() {
   std::string url, folder;
+  PlayerConsent consent;
   {
     std::lock_guard<std::mutex> lock(settingsMutex_);
     url = collectorUrl_;
     folder = outboxFolder_;
+    consent = consent_;
   }
-  return std::make_unique<RequestDelivery>(url, folder);
+  return std::make_unique<RequestDelivery>(url, folder, consent);
 }
 
 void SampleGame::Start() {
@@ -124,9 +135,11 @@ void SampleGame::PlaySessionFrame() {
   }
 }
 
-// Waits at most one frame's time per frame, so the frames keep their pace.
+// Waits at most one frame's time per frame, so the frames keep their pace;
+// nothing is waited for while the player's consent holds the requests.
 void SampleGame::WaitForDelivery() {
-  if (delivery_->Delivered(kFrameWait) || std::chrono::steady_clock::now() >= quitDeadline_) {
+  if (delivery_->Delivered(kFrameWait) || delivery_->HeldForConsent() ||
+      std::chrono::steady_clock::now() >= quitDeadline_) {
     Quit();
   }
 }

@@ -3,8 +3,8 @@
 // Tavi_Update and hands the requests Ostrel queued to the RequestDelivery.
 // After the session's last step it takes the requests Tavi_Destroy left,
 // then keeps running frames until the collector (if any) has them all, or
-// the quit wait has passed, and quits; what is left stays in the outbox for
-// the next run.
+// the quit wait has passed, or the player's consent keeps them from being
+// sent, and quits; what is left stays in the outbox for the next run.
 #pragma once
 
 #include <chrono>
@@ -34,6 +34,11 @@ class SampleGame {
   // (keeping the earlier setting) for an unusable address or, with a
   // collector, an empty folder name.
   void SetCollector(const std::string& url, const std::string& outboxFolder);
+
+  // The player's consent from the next Start: "given", "denied" or
+  // "pending" (see RequestDelivery). Throws std::invalid_argument for any
+  // other text, keeping the earlier setting.
+  void SetConsent(const std::string& state);
 
   // Requests the last run that quit did not deliver: kept in the outbox
   // for a later run, or lost because they could not be stored.
@@ -68,6 +73,7 @@ class SampleGame {
   std::mutex settingsMutex_;  // the settings and the result, shared with other threads
   std::string collectorUrl_;
   std::string outboxFolder_;
+  PlayerConsent consent_ = PlayerConsent::Given;
   std::int64_t notDelivered_ = 0;
 
   // The game thread's own.

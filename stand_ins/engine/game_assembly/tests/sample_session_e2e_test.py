@@ -81,11 +81,12 @@ class Collector:
         self.folder = tempfile.TemporaryDirectory()
         self.outbox = os.path.join(self.folder.name, "outbox")
         self.out = os.path.join(self.folder.name, "received.jsonl")
+        self.report = os.path.join(self.folder.name, "report.json")
         port_file = os.path.join(self.folder.name, "port")
         self.log = open(os.path.join(self.folder.name, "log"), "w+")
         self.process = subprocess.Popen(
             [sys.executable, COLLECTOR, "--port", "0", "--port-file", port_file, "--out", self.out,
-             "--project", PROJECT, "--fail-first", str(fail_first)],
+             "--project", PROJECT, "--fail-first", str(fail_first), "--report", self.report],
             stdout=subprocess.DEVNULL, stderr=self.log)
         deadline = time.monotonic() + 30
         while not os.path.exists(port_file):
@@ -107,6 +108,11 @@ class Collector:
             return []
         with open(self.out, encoding="utf-8") as file:
             return [json.loads(line) for line in file]
+
+    def streams(self):
+        """The collector's ledger of each stream's numbers."""
+        with open(self.report, encoding="utf-8") as file:
+            return json.load(file)["streams"]
 
     def answers(self, status):
         self.log.seek(0)
@@ -283,6 +289,43 @@ class SampleSession(unittest.TestCase):
         self.assertEqual({line["reason"] for line in dropped}, {"count"})
         self.assertEqual({line["thread"] for line in dropped}, {"delivery"})
         self.assertEqual([line["count"] for line in named(trace, "analytics.kept")], [bound])
+
+    def test_consent_pending_keeps_denied_deletes_and_given_sends_with_nothing_unaccounted(self):
+        with Collector() as collector:
+            run = lambda consent: run_corvane("--collector", collector.url, "--outbox",
+                                              collector.outbox, "--consent", consent)
+            status, pending, stderr = run("pending")
+            self.assertCleanRun(status, pending, stderr, expected_status=3)
+            self.assertEqual([line["state"] for line in named(pending, "analytics.consent")],
+                             ["pending"])
+            self.assertEqual([line["count"] for line in named(pending, "analytics.kept")],
+                             [len(REQUESTS)], "quits at once: nothing could be sent")
+            self.assertEqual(named(pending, "analytics.sent"), [])
+
+            status, denied, stderr = run("denied")
+            self.assertCleanRun(status, denied, stderr)
+            self.assertEqual([line["state"] for line in named(denied, "analytics.consent")],
+                             ["denied"])
+            self.assertEqual([(line["count"], line["thread"])
+                              for line in named(denied, "analytics.purged")],
+                             [(len(REQUESTS), "delivery")])
+            self.assertEqual(len(named(denied, "analytics.request")), len(REQUESTS))
+            self.assertEqual(named(denied, "analytics.stored"), [], "nothing stored")
+            for name in os.listdir(collector.outbox):
+                with open(os.path.join(collector.outbox, name), "rb") as file:
+                    self.assertNotIn(b"player-0042", file.read(), name)
+
+            status, given, stderr = run("given")
+            self.assertCleanRun(status, given, stderr)
+            collector.stop()
+            self.assertEqual([request["key"] for request in collector.received()], keys(given),
+                             "the deleted requests are never sent")
+            streams = collector.streams()
+        self.assertEqual(len(streams), 1)
+        ledger = next(iter(streams.values()))
+        self.assertEqual((ledger["highest"], ledger["delivered"], ledger["dropped"],
+                          ledger["unaccounted"]),
+                         (2 * len(REQUESTS), len(REQUESTS), {"consent": len(REQUESTS)}, 0))
 
     def test_unusable_collector_address_stops_the_start(self):
         for url, reason in [("ftp://127.0.0.1:1", "scheme"), ("http://", "host"),

@@ -14,6 +14,9 @@ struct EngineOptions {
   std::string collectorUrl;
   // The folder of the outbox the requests wait in until delivered.
   std::string outboxFolder;
+  // The player's consent the game hands the delivery library: "given",
+  // "denied" or "pending" (see GameAssembly_SetConsent).
+  std::string consent = "given";
   // The player's start-up: from the window being shown to the game's first
   // frame, whose drawing raises rendering-started.
   std::chrono::milliseconds startupTime{400};
@@ -29,9 +32,9 @@ class GameEnvironmentError : public std::invalid_argument {
   using std::invalid_argument::invalid_argument;
 };
 
-// Checks the game's environment, hands the collector to the game in
-// GameAssembly and keeps the timing for the players that start from then
-// on. Throws GameEnvironmentError for the environment, and
+// Checks the game's environment, hands the collector and the player's
+// consent to the game in GameAssembly and keeps the timing for the players
+// that start from then on. Throws GameEnvironmentError for the environment, and
 // std::invalid_argument, with the reason, for an option the game refuses or
 // a negative time; nothing is applied then.
 void ApplyEngineOptions(const EngineOptions& options);
