@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <atomic>
 #include <new>
 #include <string>
 #include <type_traits>
@@ -159,9 +160,15 @@ sqlite3_vfs* Register() {
 
 }  // namespace
 
+namespace {
+std::atomic<bool> batching{true};
+}  // namespace
+
 const char* LogWriteVfsName() {
   static sqlite3_vfs* const vfs = Register();
-  return vfs->zName;
+  return batching ? vfs->zName : nullptr;
 }
+
+void UseLogWriteBatching(bool use) { batching = use; }
 
 }  // namespace Delivery

@@ -8,7 +8,12 @@
 namespace Delivery {
 
 // The name to open a database with to use this layer; registered with
-// SQLite on first use.
+// SQLite on first use. Null (SQLite's own layer) after
+// UseLogWriteBatching(false).
 const char* LogWriteVfsName();
+
+// For the benchmark that prices this layer: whether connections opened from
+// now on use it (the default) or SQLite's own.
+void UseLogWriteBatching(bool use);
 
 }  // namespace Delivery
