@@ -23,9 +23,13 @@
  *   Content-Type header lines of the message, its target (the path and query
  *   of the message's url), an idempotency key, the attempts made and the
  *   time of the next attempt. When Delivery_Submit returns DELIVERY_STORED
- *   the request is on disk and survives a crash of the process (not of the
- *   machine: an operating-system crash or power loss may lose the last
- *   requests stored before it). Several processes may share one outbox.
+ *   the request is in the outbox's files and survives a crash of the
+ *   process; Delivery_Submit never waits for the disk. Not necessarily a
+ *   crash of the machine: an operating-system crash or power loss may lose
+ *   the requests stored in the second or so before it, and, when it comes
+ *   just after the log was started over, may leave the outbox damaged
+ *   (then moved aside, see Bad conditions). Several processes may share
+ *   one outbox.
  *   The folder is trusted only when it is this user's and neither group nor
  *   others can write it: otherwise nothing is stored (DELIVERY_NOT_STORED,
  *   with the reason) and nothing sent. No symbolic link is followed for the
@@ -36,8 +40,10 @@
  *   The bounds (below) hold the requests; the files around them stay within
  *   DELIVERY_DISK_ALLOWANCE bytes more, also under stores at full speed:
  *   the sender copies the log ("outbox.sqlite-wal") into the database at
- *   least once a second, a store that finds the log past 4 MiB copies it
- *   itself, and a log started over is cut back to 4 MiB on disk. A request
+ *   least once a second, a store that leaves the log past 4 MiB has a
+ *   thread of the library's own copy it (past 8 MiB, when that thread
+ *   cannot keep up, the store copies it itself), and a log started over is
+ *   cut back to 4 MiB on disk. A request
  *   larger than 4 MiB passes through the log whole: until the next copy the
  *   log holds its size besides.
  *

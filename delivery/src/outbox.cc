@@ -19,7 +19,20 @@ Outbox::Outbox(const std::string& folder, const std::string& collectorUrl, Outbo
     : folder(folder),
       options(options),
       events(std::move(onEvent)),
-      reporter(events, /*senderThread=*/false, &counts) {
+      reporter(events, /*senderThread=*/false, &counts),
+      copier([this] {
+        std::vector<OutboxNotice> notices;
+        try {
+          auto opened = std::make_unique<OutboxStore>(
+              this->folder, this->options.clock->NowMs(), &notices,
+              StoreOptions{this->options.maxPageCount, &writers, /*checkFile=*/false, &closing});
+          reporter.Noticed(notices);
+          return opened;
+        } catch (const StoreError&) {
+          reporter.Noticed(notices);
+          throw;
+        }
+      }) {
   CollectorAddress collector(collectorUrl);
   if (folder.empty()) throw std::invalid_argument("no outbox folder given");
   std::vector<OutboxNotice> notices;
@@ -47,7 +60,8 @@ OutboxStore& Outbox::Store(std::vector<OutboxNotice>& notices) {
   if (!store) {
     store = std::make_unique<OutboxStore>(
         folder, options.clock->NowMs(), &notices,
-        StoreOptions{options.maxPageCount, &writers, /*checkFile=*/true, &closing});
+        StoreOptions{options.maxPageCount, &writers, /*checkFile=*/true, &closing},
+        [this] { copier.Request(); });
   }
   return *store;
 }
@@ -157,6 +171,7 @@ std::optional<std::int64_t> Outbox::Close(milliseconds wait) {
     store.reset();
     left = leftAtClose;
   }
+  copier.Stop();
   reporter.Noticed(notices);
   events.Finish();
   return left;

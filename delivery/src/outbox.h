@@ -17,6 +17,7 @@
 
 #include "delivery_event.h"
 #include "event_reporter.h"
+#include "log_copier.h"
 #include "outbox_options.h"
 #include "outbox_store.h"
 #include "sender.h"
@@ -81,9 +82,12 @@ class Outbox {
   EventDelivery events;
   const EventReporter reporter;
 
+  std::mutex writers;  // the turn to write, shared with the sender's connection
+  // Copies the log when the caller's stores leave it long: before the
+  // caller's connection, whose commits ask it.
+  LogCopier copier;
   std::mutex storeMutex;  // the caller's connection
   std::unique_ptr<OutboxStore> store;
-  std::mutex writers;  // the turn to write, shared with the sender's connection
   std::optional<std::int64_t> leftAtClose;
   std::atomic<bool> closing{false};  // calls in progress give up their waits
   std::atomic<bool> closed{false};

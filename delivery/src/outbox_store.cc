@@ -84,15 +84,17 @@ std::unique_ptr<Database> OpenNamedFile(const std::string& path, FileIdentity& i
 }
 
 std::unique_ptr<Database> OpenDatabase(const std::string& path, const StoreOptions& options,
-                                       bool checkFile, FileIdentity& identity) {
+                                       bool checkFile, const std::function<void()>& copyLog,
+                                       FileIdentity& identity) {
   MakeOwnerOnlyFile(path);
   auto database = OpenNamedFile(path, identity);
   database->WaitWhenBusy(1000, options.giveUp);
   if (database->QueryText("PRAGMA journal_mode = WAL") != "wal") {
     throw StoreError("cannot switch " + path + " to write-ahead logging");
   }
-  // In WAL mode a committed transaction survives a crash of the process.
-  database->Exec("PRAGMA synchronous = NORMAL");
+  // In WAL mode a committed transaction survives a crash of the process
+  // whether or not the connection waits for the disk.
+  database->WaitForDisk(!copyLog);
   if (options.maxPageCount > 0) {
     database->Exec("PRAGMA max_page_count = " + std::to_string(options.maxPageCount));
   }
@@ -102,9 +104,10 @@ std::unique_ptr<Database> OpenDatabase(const std::string& path, const StoreOptio
   }
   database->Exec(kSchema);
   // The sender copies the log into the database between its steps, every
-  // second; a commit does so itself only past the limit (stores faster than
-  // the sender's copies keep up with), so that the files stay bounded.
-  database->LimitLog(kLogLimitBytes);
+  // second; past the limit (stores faster than the sender's copies keep up
+  // with) a commit has it copied, or copies it, so that the files stay
+  // bounded.
+  database->LimitLog(kLogLimitBytes, copyLog);
   return database;
 }
 
@@ -222,7 +225,8 @@ std::int64_t RequestBytes(const OutgoingRequest& request) {
 }
 
 OutboxStore::OutboxStore(const std::string& folder, std::int64_t nowMs,
-                         std::vector<OutboxNotice>* notices, StoreOptions options)
+                         std::vector<OutboxNotice>* notices, StoreOptions options,
+                         std::function<void()> copyLog)
     : writers(options.writers) {
   std::vector<OutboxNotice> found;
   path = PrepareOutboxFolder(folder) + "/" + kFileName;
@@ -232,13 +236,13 @@ OutboxStore::OutboxStore(const std::string& folder, std::int64_t nowMs,
       if (!OpenedByAnotherProcess(path)) CheckLog(path, nowMs, found);
     });
     try {
-      database = OpenDatabase(path, options, options.checkFile, identity);
+      database = OpenDatabase(path, options, options.checkFile, copyLog, identity);
     } catch (const StoreError& error) {
       if (!error.unreadable) throw;
       database.reset();
       found.push_back({OutboxNotice::Kind::Moved, MoveAside(path, nowMs),
                        std::string("not a database or damaged: ") + error.what()});
-      database = OpenDatabase(path, options, /*checkFile=*/true, identity);
+      database = OpenDatabase(path, options, /*checkFile=*/true, copyLog, identity);
     }
     statements = std::make_unique<Statements>(*database);
     pageSize = database->PageSize();

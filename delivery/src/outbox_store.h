@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -67,8 +68,12 @@ class OutboxStore {
   // loses requests is found (see FindLogDamage) when no other connection
   // uses the log, and a copy of the log kept. `notices` (may be null)
   // receives what was found. Throws StoreError.
+  // `copyLog` given: the storing thread's connection. A commit that leaves
+  // the log past kLogLimitBytes calls it (it must not wait) to have the log
+  // copied elsewhere, and no commit waits for the disk (see
+  // Database::WaitForDisk).
   OutboxStore(const std::string& folder, std::int64_t nowMs, std::vector<OutboxNotice>* notices,
-              StoreOptions options = {});
+              StoreOptions options = {}, std::function<void()> copyLog = nullptr);
   ~OutboxStore();
 
   // False once "<folder>/outbox.sqlite" is no longer the file this
