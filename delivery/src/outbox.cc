@@ -55,8 +55,11 @@ Outbox::Outbox(const std::string& folder, const std::string& collectorUrl, Outbo
 
 Outbox::~Outbox() { Close(milliseconds(0)); }
 
-OutboxStore& Outbox::Store(std::vector<OutboxNotice>& notices) {
-  if (store && !store->IsCurrent()) store.reset();  // moved aside: the fresh file now
+OutboxStore& Outbox::Store(std::vector<OutboxNotice>& notices, Look look) {
+  // Moved aside: the fresh file now.
+  if (store && !(look == Look::InFolder ? store->LooksCurrent() : store->IsCurrent())) {
+    store.reset();
+  }
   if (!store) {
     store = std::make_unique<OutboxStore>(
         folder, options.clock->NowMs(), &notices,
@@ -70,10 +73,13 @@ std::vector<DroppedRequest> Outbox::Insert(const std::string& key, const Outgoin
                                            std::vector<OutboxNotice>& notices) {
   for (int tries = 0;; ++tries) {
     std::vector<DroppedRequest> dropped =
-        Store(notices).Insert(key, request, options.clock->NowMs(), options.bounds);
+        Store(notices, Look::InFolder).Insert(key, request, options.clock->NowMs(), options.bounds);
     // Moved aside between the look before and the commit: the row may be in
     // a file that is never sent. Stored again (same key) in the fresh one.
-    if (store->IsCurrent() || tries == 2) return dropped;
+    // This look walks the whole path: a replaced folder counts too.
+    if (store->IsCurrent()) return dropped;
+    store.reset();
+    if (tries == 2) throw StoreError("the outbox file was replaced during each of three stores");
   }
 }
 

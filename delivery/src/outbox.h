@@ -66,12 +66,18 @@ class Outbox {
   void Nudge();
 
  private:
+  // How Store looks whether the connection's file is still the outbox's:
+  // the whole path (OutboxStore::IsCurrent) or only the name in its folder
+  // (LooksCurrent, before a store, which looks again after its commit).
+  enum class Look { Path, InFolder };
   // The caller's connection to the file that is the outbox now, opened on
   // first use and again once that file was moved aside; call with
   // storeMutex held. Throws StoreError. What it found goes to `notices`.
-  OutboxStore& Store(std::vector<OutboxNotice>& notices);
+  OutboxStore& Store(std::vector<OutboxNotice>& notices, Look look = Look::Path);
   // Inserts on the caller's connection; when the file was moved aside
-  // meanwhile, inserts again into the fresh one. Call with storeMutex held.
+  // meanwhile, inserts again into the fresh one (a StoreError after three
+  // tries, never a request reported stored in a file moved aside). Call
+  // with storeMutex held.
   std::vector<DroppedRequest> Insert(const std::string& key, const OutgoingRequest& request,
                                      std::vector<OutboxNotice>& notices);
   std::optional<std::int64_t> WaitUntil(std::chrono::milliseconds timeout, bool untilClosing);

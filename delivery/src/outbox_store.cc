@@ -1,6 +1,7 @@
 #include "outbox_store.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <functional>
@@ -229,7 +230,9 @@ OutboxStore::OutboxStore(const std::string& folder, std::int64_t nowMs,
                          std::function<void()> copyLog)
     : writers(options.writers) {
   std::vector<OutboxNotice> found;
-  path = PrepareOutboxFolder(folder) + "/" + kFileName;
+  const std::string realFolder = PrepareOutboxFolder(folder);
+  path = realFolder + "/" + kFileName;
+  folderFd = open(realFolder.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   MoveAsideUnusableFiles(path, nowMs, found);
   try {
     registration = std::make_unique<Registration>(path, [&] {
@@ -248,14 +251,24 @@ OutboxStore::OutboxStore(const std::string& folder, std::int64_t nowMs,
     pageSize = database->PageSize();
   } catch (...) {
     if (notices) notices->insert(notices->end(), found.begin(), found.end());
+    if (folderFd >= 0) close(folderFd);
     throw;
   }
   if (notices) notices->insert(notices->end(), found.begin(), found.end());
 }
 
-OutboxStore::~OutboxStore() = default;
+OutboxStore::~OutboxStore() {
+  if (folderFd >= 0) close(folderFd);
+}
 
 bool OutboxStore::IsCurrent() const { return IdentityOf(path) == identity; }
+
+bool OutboxStore::LooksCurrent() const {
+  if (folderFd < 0) return IsCurrent();
+  struct stat info {};
+  if (fstatat(folderFd, kFileName, &info, AT_SYMLINK_NOFOLLOW) != 0) return false;
+  return FileIdentity{info.st_dev, info.st_ino} == identity;
+}
 
 std::unique_lock<std::mutex> OutboxStore::WriteTurn() {
   return writers ? std::unique_lock<std::mutex>(*writers) : std::unique_lock<std::mutex>();

@@ -80,6 +80,10 @@ class OutboxStore {
   // connection has open (another connection moved it aside): a new
   // connection must be opened for the outbox now.
   bool IsCurrent() const;
+  // IsCurrent's cheaper look, for a store's look before it writes: the name
+  // in the folder this connection opened, without walking the path to it
+  // (a folder since replaced under its name goes unnoticed here).
+  bool LooksCurrent() const;
 
   // Stores a new request, then drops the oldest requests while the count
   // or byte bound is exceeded; one transaction. Returns what was dropped.
@@ -121,6 +125,7 @@ class OutboxStore {
   class Registration;
 
   std::string path;
+  int folderFd = -1;  // the folder, for LooksCurrent; -1 when it could not be opened
   FileIdentity identity;
   std::unique_ptr<Registration> registration;  // before the database: released after it
   std::unique_ptr<Database> database;

@@ -328,6 +328,19 @@ TEST(Outbox, EveryConnectionUsesTheFreshFileOnceTheOutboxWasMovedAside) {
   std::ofstream(handshake / "moved").close();
   EXPECT_EQ(WaitForProgram(other), 0);
   EXPECT_EQ(outbox.Pending(), 10) << "the other process's later stores are in the fresh file";
+
+  // The whole folder replaced under its name: the store after it lands in
+  // the new folder's file.
+  ScratchFolder parent;
+  const std::string stateFolder = parent / "state";
+  Outbox replaced(stateFolder, refusing.Url(), FastRetries(), nullptr);
+  Stored(replaced, TestMessage(TestEvent("a_before", 0)));
+  std::filesystem::rename(stateFolder, parent / "state.old");
+  std::filesystem::create_directory(stateFolder);
+  std::filesystem::permissions(stateFolder, std::filesystem::perms::owner_all);
+  Stored(replaced, TestMessage(TestEvent("a_after", 0)));
+  EXPECT_EQ(replaced.Close(0ms), 1);
+  EXPECT_EQ(OutboxStore(stateFolder, 0, nullptr).Pending(), 1) << "in the folder at the name";
 }
 
 TEST(Outbox, ARequestNoCollectorCouldTakeIsRefusedOrSetAsideAndTheNextGoesOn) {
