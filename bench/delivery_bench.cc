@@ -1,12 +1,12 @@
 // The delivery library's costs: Delivery_Submit on the game thread against
 // the machine's floor for keeping the same bytes (goal: p99 at most 1.5
-// times the floor's), what the log-write layer buys, and the sender's
+// times the floor's), and the sender's
 // throughput to a local collector (scripts/collector) over one kept-alive
 // connection against a new connection per request.
 //
 //   cmake --preset release && cmake --build --preset release --target delivery_bench
 //   build/release/bench/delivery_bench
-//   build/release/bench/delivery_bench --benchmark_filter='Floor|Batching'   # the paced rows
+//   build/release/bench/delivery_bench --benchmark_filter=Floor   # the rows against the floor
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -22,7 +22,6 @@
 #include <vector>
 
 #include "collector_process.h"
-#include "log_write_vfs.h"
 #include "ostrel.h"
 #include "ostrel_delivery.h"
 #include "outbox.h"
@@ -195,54 +194,6 @@ BENCHMARK(BM_SubmitAgainstFloor)
     ->Iterations(2000)
     ->UseManualTime()
     ->Unit(benchmark::kMicrosecond);
-
-// What the log-write layer (log_write_vfs.cc) buys: Delivery_Submit at a
-// game's pace as above, in eight alternating stretches of 250 submits,
-// each into a fresh outbox, with the layer and without it (SQLite's own).
-// range(0): events per message.
-void BM_LogWriteBatching(benchmark::State& state) {
-  const std::string message = OstrelMessage(static_cast<int>(state.range(0)));
-  std::vector<double> micros[2];  // [0] without, [1] with
-  constexpr int kStretch = 250;
-  int done = 0;
-  for (auto _ : state) {
-    const bool batching = done / kStretch % 2 == 0;
-    Delivery::UseLogWriteBatching(batching);
-    const std::string folder = ScratchFolder();
-    Delivery_Outbox* outbox =
-        Delivery_Open(folder.c_str(), "http://127.0.0.1:9", nullptr, nullptr, nullptr, nullptr, 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the sender opens its own
-    auto next = Clock::now();
-    double total = 0;
-    for (int i = 0; i < kStretch; ++i, ++done) {
-      next += std::chrono::milliseconds(4);
-      std::this_thread::sleep_until(next);
-      const auto start = Clock::now();
-      const int32_t result = Delivery_Submit(outbox, message.c_str(), nullptr, nullptr, nullptr, 0);
-      const Micros took = Clock::now() - start;
-      if (result != DELIVERY_STORED) state.SkipWithError("not stored");
-      micros[batching].push_back(took.count());
-      total += took.count();
-    }
-    Delivery_Close(outbox, 0);
-    std::filesystem::remove_all(folder);
-    state.SetIterationTime(total / 1e6);
-  }
-  Delivery::UseLogWriteBatching(true);
-  state.counters["with_p50_us"] = Percentile(micros[1], 0.50);
-  state.counters["with_p99_us"] = Percentile(micros[1], 0.99);
-  state.counters["without_p50_us"] = Percentile(micros[0], 0.50);
-  state.counters["without_p99_us"] = Percentile(micros[0], 0.99);
-  state.counters["p99_gain_pct"] =
-      100 * (1 - Percentile(micros[1], 0.99) / Percentile(micros[0], 0.99));
-}
-BENCHMARK(BM_LogWriteBatching)
-    ->ArgName("events")
-    ->Arg(1)
-    ->Arg(30)
-    ->Iterations(8)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond);
 
 // The sender's rate to scripts/collector on this machine: 500 requests of
 // 30 events are stored (not timed), then the time until the outbox is

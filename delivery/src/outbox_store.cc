@@ -8,7 +8,6 @@
 #include <map>
 
 #include "log_check.h"
-#include "log_write_vfs.h"
 
 namespace Delivery {
 namespace {
@@ -75,7 +74,7 @@ std::vector<std::string> SplitLines(const std::string& joined) {
 std::unique_ptr<Database> OpenNamedFile(const std::string& path, FileIdentity& identity) {
   for (int tries = 0;; ++tries) {
     const std::optional<FileIdentity> before = IdentityOf(path);
-    auto database = std::make_unique<Database>(path, LogWriteVfsName());
+    auto database = std::make_unique<Database>(path);
     const std::optional<FileIdentity> after = IdentityOf(path);
     if ((before && before == after) || tries == 3) {
       identity = after.value_or(FileIdentity{});

@@ -8,9 +8,10 @@
 
 namespace Delivery {
 
-Database::Database(const std::string& path, const char* vfs) {
-  int code = sqlite3_open_v2(
-      path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW, vfs);
+Database::Database(const std::string& path) {
+  int code =
+      sqlite3_open_v2(path.c_str(), &db,
+                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW, nullptr);
   if (code != SQLITE_OK) {
     const int primary = code & 0xff;
     std::string message = db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(code);

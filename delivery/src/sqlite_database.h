@@ -26,10 +26,9 @@ class StoreError : public std::runtime_error {
 class Database {
  public:
   // Opens an existing file for reading and writing (":memory:": a database
-  // in memory), through the file layer named `vfs` (nullptr: SQLite's
-  // default). No symbolic link is followed, for the database or its log and
-  // shared-memory files. Throws StoreError.
-  explicit Database(const std::string& path, const char* vfs = nullptr);
+  // in memory). No symbolic link is followed, for the database or its log
+  // and shared-memory files. Throws StoreError.
+  explicit Database(const std::string& path);
   ~Database();
   Database(const Database&) = delete;
   Database& operator=(const Database&) = delete;

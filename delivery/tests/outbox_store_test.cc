@@ -297,7 +297,7 @@ TEST(OutboxStore, AWriteTheSystemRefusesFailsTheInsertAndKeepsWhatWasStored) {
   ScratchFolder scratch;
   OutboxStore store(scratch.Path(), 0, nullptr);
   store.Insert("small", Request("{}"), 1, Bounds{});
-  std::string body(200 * 1024, ' ');  // the log's frames are written at the commit, in one go
+  std::string body(200 * 1024, ' ');  // written to the log at the commit
   for (std::size_t i = 0; i < body.size(); ++i) body[i] = static_cast<char>('a' + i % 26);
 
   // Files may grow by 16 kB only: the commit's write is cut short.
