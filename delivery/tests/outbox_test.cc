@@ -86,6 +86,12 @@ std::vector<std::string> StoredKeys(const CollectorProcess& collector) {
   return keys;
 }
 
+std::int64_t SizeOfFile(const std::string& path) {
+  std::error_code missing;
+  const auto size = std::filesystem::file_size(path, missing);
+  return missing ? 0 : static_cast<std::int64_t>(size);
+}
+
 }  // namespace
 
 TEST(Outbox, DeliversOldestFirstByteForByteWithOneKeyPerRequest) {
@@ -452,6 +458,40 @@ TEST(Outbox, ADamagedLogCostsNoMoreThanTheLastSecondAndIsReported) {
     ASSERT_EQ(damaged.size(), 1u) << what;
     EXPECT_NE(damaged[0].reason.find("damaged"), std::string::npos) << damaged[0].reason;
     EXPECT_TRUE(std::filesystem::exists(damaged[0].path)) << "a copy of the log is kept";
+  }
+}
+
+TEST(Outbox, EveryRequestReportedStoredSurvivesAKillAtAnyMoment) {
+  for (const int killAfterMs : {7, 150, 400}) {  // before, about and after the first log copy
+    ScratchFolder folder;
+    const std::string keysFile = folder / "keys";
+    const pid_t worker = SpawnProgram(
+        {OUTBOX_WORKER, folder / "outbox", ClosedPort().Url(), "k", "60", "stream", keysFile});
+    for (int tries = 0; tries < 20000 && SizeOfFile(keysFile) < 37; ++tries) {
+      std::this_thread::sleep_for(1ms);
+    }
+    ASSERT_GE(SizeOfFile(keysFile), 37) << "the worker stores";
+    std::this_thread::sleep_for(std::chrono::milliseconds(killAfterMs));
+    kill(worker, SIGKILL);
+    EXPECT_EQ(WaitForProgram(worker), -1);
+
+    std::set<std::string> reported;
+    std::ifstream keys(keysFile);
+    for (std::string key; std::getline(keys, key);) {
+      if (key.size() == 36) reported.insert(key);  // the last line may be cut short
+    }
+    std::set<std::string> kept;
+    {
+      OutboxStore store(folder / "outbox", 0, nullptr);
+      while (std::optional<StoredRequest> oldest = store.OldestPending()) {
+        kept.insert(oldest->key);
+        store.Delete(oldest->id);
+      }
+    }
+    for (const std::string& key : reported) {
+      EXPECT_EQ(kept.count(key), 1u) << "killed after " << killAfterMs << " ms: lost " << key;
+    }
+    EXPECT_GE(kept.size(), reported.size());
   }
 }
 
