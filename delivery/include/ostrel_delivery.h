@@ -241,15 +241,17 @@ DELIVERY_API Delivery_Outbox* Delivery_Open(const char* folder, const char* coll
                                             char* error, size_t errorSize);
 
 /* Stores one request message, the text exactly as Tavi_Zel_GetMessage
- * returned it. Never waits for the network. Returns DELIVERY_STORED and
- * writes the request's idempotency key to `key` (DELIVERY_KEY_SIZE bytes;
- * may be null) and its size as counted by the byte bound to `bytes` (may be
- * null). Otherwise returns DELIVERY_MALFORMED or DELIVERY_NOT_STORED, stores
- * nothing, and writes the reason to `error` (cut to errorSize bytes; may be
- * null). DELIVERY_MALFORMED: not the JSON object {"data": text, "headers":
- * [text...], "url": text} with each member once; a header line not
- * "Name: value" (a token name, a value without control characters but
- * tab); or a url path and query or a header line past its limit above.
+ * returned it. Never waits for the network, nor for data to reach the disk
+ * (see Outbox; it may wait up to a second for another process's lock).
+ * Returns DELIVERY_STORED and writes the request's idempotency key to `key`
+ * (DELIVERY_KEY_SIZE bytes; may be null) and its size as counted by the
+ * byte bound to `bytes` (may be null). Otherwise returns DELIVERY_MALFORMED
+ * or DELIVERY_NOT_STORED, stores nothing, and writes the reason to `error`
+ * (cut to errorSize bytes; may be null). DELIVERY_MALFORMED: not the JSON
+ * object {"data": text, "headers": [text...], "url": text} with each member
+ * once; a header line not "Name: value" (a token name, a value without
+ * control characters but tab); or a url path and query or a header line
+ * past its limit above.
  * Storing may drop the oldest requests over a bound (see above). On a
  * closed handle: DELIVERY_NOT_STORED. */
 DELIVERY_API int32_t Delivery_Submit(Delivery_Outbox* outbox, const char* message, char* key,
