@@ -3,17 +3,25 @@
 #include <pthread.h>
 #include <sched.h>
 
+#include <system_error>
+
 namespace Delivery {
 
-LogCopier::LogCopier(std::function<std::unique_ptr<OutboxStore>()> open)
-    : open(std::move(open)), thread([this] { Run(); }) {}
+LogCopier::LogCopier(std::function<std::unique_ptr<OutboxStore>()> open) : open(std::move(open)) {}
 
 LogCopier::~LogCopier() { Stop(); }
 
 void LogCopier::Request() {
-  if (requested.exchange(true)) return;  // one wake-up per copy
-  {
-    std::lock_guard<std::mutex> lock(mutex);  // so that the wake-up cannot come too early
+  if (requested.exchange(true)) return;     // one wake-up per copy
+  std::lock_guard<std::mutex> lock(mutex);  // so that the wake-up cannot come too early
+  if (stopping) return;
+  if (!thread.joinable()) {
+    try {
+      thread = std::thread([this] { Run(); });
+    } catch (const std::system_error&) {
+      requested = false;  // asked again by the next commit; past twice the limit it copies itself
+      return;
+    }
   }
   wake.notify_one();
 }

@@ -18,13 +18,15 @@ class LogCopier {
  public:
   // `open` opens a connection to the outbox as it is now (throws
   // StoreError); called on the copier's thread, again once the file it has
-  // open is no longer the outbox's. Starts the thread.
+  // open is no longer the outbox's. The thread starts at the first request:
+  // an outbox whose sender's copies keep up never has one.
   explicit LogCopier(std::function<std::unique_ptr<OutboxStore>()> open);
   ~LogCopier();  // Stop()
   LogCopier(const LogCopier&) = delete;
   LogCopier& operator=(const LogCopier&) = delete;
 
-  // Asks for a copy soon. Never waits: SQLite calls it inside a commit.
+  // Asks for a copy soon. Never waits (SQLite calls it inside a commit),
+  // though the first request starts the thread.
   void Request();
   // Ends the thread once a copy in progress is done; later requests are
   // ignored.
@@ -39,7 +41,7 @@ class LogCopier {
   std::mutex mutex;
   std::condition_variable wake;
   bool stopping = false;
-  std::thread thread;  // last: starts once the above are ready
+  std::thread thread;  // started by the first request
 };
 
 }  // namespace Delivery
