@@ -1,14 +1,18 @@
-// The delivery library's costs: Delivery_Submit on the game thread (goal:
-// p99 <= 200 us per request at a game's pace), with bodies compressed by
-// the sender or not; the sender's throughput to a local collector
-// (scripts/collector) over one kept-alive connection against a new
-// connection per request; and what one request costs the sender's thread
-// and the wire, compressed and not.
+// The delivery library's costs: Delivery_Submit on the game thread against
+// the machine's floor for keeping the same bytes (goal: p99 at most 1.5
+// times the floor's), with bodies compressed by the sender or not; the
+// sender's throughput to a local collector (scripts/collector) over one
+// kept-alive connection against a new connection per request; and what one
+// request costs the sender's thread and the wire, compressed and not.
 //
 //   cmake --preset release && cmake --build --preset release --target delivery_bench
 //   build/release/bench/delivery_bench
+//   build/release/bench/delivery_bench --benchmark_filter='Floor|Parts'   # the rows at a game's
+//   pace
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -22,6 +26,7 @@
 #include <vector>
 
 #include "collector_process.h"
+#include "log_copier.h"
 #include "ostrel.h"
 #include "ostrel_delivery.h"
 #include "outbox.h"
@@ -136,6 +141,138 @@ BENCHMARK(BM_Submit)
     ->UseManualTime()
     ->Unit(benchmark::kMicrosecond);
 
+using Micros = std::chrono::duration<double, std::micro>;
+
+// Appends each message's bytes to a new place in a file: what keeping them
+// across a crash of the process costs at least.
+class FloorFile {
+ public:
+  explicit FloorFile(const std::string& folder)
+      : fd(open((folder + "/floor.bin").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600)) {
+    if (fd < 0) throw std::runtime_error("cannot create the floor's file");
+  }
+  ~FloorFile() { close(fd); }
+  bool Write(const std::string& bytes) {
+    const ssize_t written = pwrite(fd, bytes.data(), bytes.size(), offset);
+    if (written != static_cast<ssize_t>(bytes.size())) return false;
+    offset += written;
+    return true;
+  }
+
+ private:
+  const int fd;
+  off_t offset = 0;
+};
+
+// Delivery_Submit at a game's pace (nothing listening, so that requests
+// pile up as in an outage), each followed by the floor: a bare pwrite of the
+// same message bytes to a new place in a file, so that both see the same
+// machine. range(0): events per message; range(1): milliseconds between
+// submits: 4 (four times a frame's rate), or 1100, so that the sender has
+// copied the log into the database before each submit (which then starts
+// the log over), as at the pace Ostrel flushes.
+void BM_SubmitAgainstFloor(benchmark::State& state) {
+  const std::string message = OstrelMessage(static_cast<int>(state.range(0)));
+  const std::string folder = ScratchFolder();
+  Delivery_Outbox* outbox =
+      Delivery_Open(folder.c_str(), "http://127.0.0.1:9", nullptr, nullptr, nullptr, nullptr, 0);
+  std::vector<double> submits, floors;
+  {
+    FloorFile floor(folder);
+    char key[DELIVERY_KEY_SIZE];
+    auto next = Clock::now();
+    for (auto _ : state) {
+      next += std::chrono::milliseconds(state.range(1));
+      std::this_thread::sleep_until(next);
+      auto start = Clock::now();
+      const int32_t result = Delivery_Submit(outbox, message.c_str(), key, nullptr, nullptr, 0);
+      const Micros took = Clock::now() - start;
+      start = Clock::now();
+      const bool written = floor.Write(message);
+      const Micros floorTook = Clock::now() - start;
+      if (result != DELIVERY_STORED || !written) state.SkipWithError("not stored");
+      state.SetIterationTime(took.count() / 1e6);
+      submits.push_back(took.count());
+      floors.push_back(floorTook.count());
+    }
+  }
+  Delivery_Close(outbox, 0);
+  std::filesystem::remove_all(folder);
+  state.counters["bytes"] = static_cast<double>(message.size());
+  state.counters["p50_us"] = Percentile(submits, 0.50);
+  state.counters["p99_us"] = Percentile(submits, 0.99);
+  state.counters["floor_p50_us"] = Percentile(floors, 0.50);
+  state.counters["floor_p99_us"] = Percentile(floors, 0.99);
+  state.counters["p99_ratio"] = Percentile(submits, 0.99) / Percentile(floors, 0.99);
+}
+BENCHMARK(BM_SubmitAgainstFloor)
+    ->ArgNames({"events", "pace_ms"})
+    ->Args({1, 4})
+    ->Args({30, 4})
+    ->Iterations(2000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SubmitAgainstFloor)
+    ->ArgNames({"events", "pace_ms"})
+    ->Args({30, 1100})
+    ->Iterations(20)
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond);
+
+// What stands between Delivery_Submit and the floor: its two parts timed
+// one after the other at a game's pace, as Submit runs them, then the
+// floor: reading the message (ReadRequestMessage: JSON validation and the
+// body's unescaping), storing the request read (the look at the file
+// before, the insert's SQLite transaction, the look after; its log copied
+// by a LogCopier as in the library), and the bare pwrite. range(0): events
+// per message.
+void BM_SubmitParts(benchmark::State& state) {
+  const std::string message = OstrelMessage(static_cast<int>(state.range(0)));
+  const std::string folder = ScratchFolder();
+  Delivery::LogCopier copier(
+      [&] { return std::make_unique<Delivery::OutboxStore>(folder, 0, nullptr); });
+  auto store = std::make_unique<Delivery::OutboxStore>(folder, 0, nullptr, Delivery::StoreOptions{},
+                                                       [&] { copier.Request(); });
+  std::vector<double> parts[3];  // reading, storing, floor
+  {
+    FloorFile floor(folder);
+    auto next = Clock::now();
+    for (auto _ : state) {
+      next += std::chrono::milliseconds(4);
+      std::this_thread::sleep_until(next);
+      const auto start = Clock::now();
+      const Delivery::OutgoingRequest request = Delivery::ReadRequestMessage(message);
+      const auto read = Clock::now();
+      bool done = store->LooksCurrent();
+      store->Insert("key-" + std::to_string(parts[1].size()), request, 0, Delivery::Bounds{});
+      done = done && store->IsCurrent();
+      const auto stored = Clock::now();
+      done = done && floor.Write(message);
+      const auto end = Clock::now();
+      if (!done) state.SkipWithError("failed");
+      state.SetIterationTime(Micros(stored - start).count() / 1e6);
+      parts[0].push_back(Micros(read - start).count());
+      parts[1].push_back(Micros(stored - read).count());
+      parts[2].push_back(Micros(end - stored).count());
+    }
+  }
+  store.reset();
+  copier.Stop();
+  std::filesystem::remove_all(folder);
+  const char* names[] = {"read", "store", "floor"};
+  for (int part = 0; part < 3; ++part) {
+    state.counters[std::string(names[part]) + "_p50_us"] = Percentile(parts[part], 0.50);
+    state.counters[std::string(names[part]) + "_p99_us"] = Percentile(parts[part], 0.99);
+  }
+}
+BENCHMARK(BM_SubmitParts)
+    ->ArgName("events")
+    ->Arg(1)
+    ->Arg(30)
+    ->Iterations(2000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond);
+
 // The sender's rate to scripts/collector on this machine: 500 requests of
 // 30 events are stored (not timed), then the time until the outbox is
 // empty is measured. range(0) = 1: one kept-alive connection (the
@@ -239,12 +376,36 @@ BENCHMARK(BM_SenderPerRequest)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
-// Prints the keep-alive / new-connection ratio after the table.
+// Prints, after the table, each submit row against its floor and the
+// keep-alive / new-connection ratio.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
+      const auto read = run.counters.find("read_p99_us");
+      if (read != run.counters.end()) {
+        char line[256];
+        std::snprintf(line, sizeof line,
+                      "%s: reading the message p50 %.1f us, p99 %.1f us; storing it p50 %.1f us, "
+                      "p99 %.1f us; pwrite floor p50 %.1f us, p99 %.1f us",
+                      run.run_name.str().c_str(), run.counters.at("read_p50_us").value,
+                      read->second.value, run.counters.at("store_p50_us").value,
+                      run.counters.at("store_p99_us").value, run.counters.at("floor_p50_us").value,
+                      run.counters.at("floor_p99_us").value);
+        floorLines.push_back(line);
+      }
+      const auto ratio = run.counters.find("p99_ratio");
+      if (ratio != run.counters.end()) {
+        char line[256];
+        std::snprintf(line, sizeof line,
+                      "%s: Delivery_Submit p50 %.1f us, p99 %.1f us; pwrite floor p50 %.1f us, "
+                      "p99 %.1f us; p99 ratio %.2f",
+                      run.run_name.str().c_str(), run.counters.at("p50_us").value,
+                      run.counters.at("p99_us").value, run.counters.at("floor_p50_us").value,
+                      run.counters.at("floor_p99_us").value, ratio->second.value);
+        floorLines.push_back(line);
+      }
       const auto items = run.counters.find("items_per_second");
       if (items == run.counters.end()) continue;
       (run.run_name.args == "1" ? keepAlive : newConnection) = items->second.value;
@@ -252,6 +413,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
   }
   void Finalize() override {
     ConsoleReporter::Finalize();
+    if (!floorLines.empty()) std::printf("\n");
+    for (const std::string& line : floorLines) std::printf("%s\n", line.c_str());
     if (keepAlive > 0 && newConnection > 0) {
       std::printf(
           "\nrequests/s to the local collector: keep-alive %.0f, new connection %.0f, "
@@ -262,6 +425,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
 
  private:
   double keepAlive = 0, newConnection = 0;
+  std::vector<std::string> floorLines;
 };
 
 }  // namespace

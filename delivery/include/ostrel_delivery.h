@@ -33,9 +33,13 @@
  *   stored. Once it is, 1.x can no longer open it (its stores fail with the
  *   reason, and it sends nothing), so no request is stored outside the
  *   numbering. When Delivery_Submit returns DELIVERY_STORED the request is
- *   on disk and survives a crash of the process (not of the
- *   machine: an operating-system crash or power loss may lose the last
- *   requests stored before it). Several processes may share one outbox.
+ *   in the outbox's files and survives a crash of the process;
+ *   Delivery_Submit never waits for the disk. Not necessarily a crash of
+ *   the machine: an operating-system crash or power loss may lose the
+ *   requests stored in the second or so before it, and, when it comes just
+ *   after the log was started over, may leave the outbox damaged (then
+ *   moved aside, see Bad conditions). Several processes may share one
+ *   outbox.
  *   The folder is trusted only when it is this user's and neither group nor
  *   others can write it: otherwise nothing is stored (DELIVERY_NOT_STORED,
  *   with the reason) and nothing sent. No symbolic link is followed for the
@@ -46,8 +50,10 @@
  *   The bounds (below) hold the requests; the files around them stay within
  *   DELIVERY_DISK_ALLOWANCE bytes more, also under stores at full speed:
  *   the sender copies the log ("outbox.sqlite-wal") into the database at
- *   least once a second, a store that finds the log past 4 MiB copies it
- *   itself, and a log started over is cut back to 4 MiB on disk. A request
+ *   least once a second, a store that leaves the log past 4 MiB has a
+ *   thread of the library's own copy it (past 8 MiB, when that thread
+ *   cannot keep up, the store copies it itself), and a log started over is
+ *   cut back to 4 MiB on disk. A request
  *   larger than 4 MiB passes through the log whole: until the next copy the
  *   log holds its size besides.
  *
@@ -362,18 +368,19 @@ DELIVERY_API Delivery_Outbox* Delivery_Open(const char* folder, const char* coll
                                             char* error, size_t errorSize);
 
 /* Stores one request message, the text exactly as Tavi_Zel_GetMessage
- * returned it. Never waits for the network. Returns DELIVERY_STORED and
- * writes the request's idempotency key to `key` (DELIVERY_KEY_SIZE bytes;
- * may be null) and its size as counted by the byte bound to `bytes` (may be
- * null). Otherwise returns DELIVERY_MALFORMED or DELIVERY_NOT_STORED, stores
- * nothing, and writes the reason to `error` (cut to errorSize bytes; may be
- * null). DELIVERY_MALFORMED: not the JSON object {"data": text, "headers":
- * [text...], "url": text} with each member once; a header line not
- * "Name: value" (a token name, a value without control characters but
- * tab); or a url path and query or a header line past its limit above.
- * DELIVERY_NO_CONSENT: the player denied consent (see Consent). Storing may
- * drop the oldest requests over a bound (see above). On a closed handle:
- * DELIVERY_NOT_STORED. */
+ * returned it. Never waits for the network, nor for data to reach the disk
+ * (see Outbox; it may wait up to a second for another process's lock).
+ * Returns DELIVERY_STORED and writes the request's idempotency key to `key`
+ * (DELIVERY_KEY_SIZE bytes; may be null) and its size as counted by the
+ * byte bound to `bytes` (may be null). Otherwise returns DELIVERY_MALFORMED
+ * or DELIVERY_NOT_STORED, stores nothing, and writes the reason to `error`
+ * (cut to errorSize bytes; may be null). DELIVERY_MALFORMED: not the JSON
+ * object {"data": text, "headers": [text...], "url": text} with each member
+ * once; a header line not "Name: value" (a token name, a value without
+ * control characters but tab); or a url path and query or a header line
+ * past its limit above. DELIVERY_NO_CONSENT: the player denied consent (see
+ * Consent). Storing may drop the oldest requests over a bound (see above).
+ * On a closed handle: DELIVERY_NOT_STORED. */
 DELIVERY_API int32_t Delivery_Submit(Delivery_Outbox* outbox, const char* message, char* key,
                                      int64_t* bytes, char* error, size_t errorSize);
 

@@ -23,7 +23,20 @@ Outbox::Outbox(const std::string& folder, const std::string& collectorUrl, Outbo
     : folder(folder),
       options(options),
       events(std::move(onEvent)),
-      reporter(events, /*senderThread=*/false, &counts) {
+      reporter(events, /*senderThread=*/false, &counts),
+      copier([this] {
+        std::vector<OutboxNotice> notices;
+        try {
+          auto opened = std::make_unique<OutboxStore>(
+              this->folder, this->options.clock->NowMs(), &notices,
+              StoreOptions{this->options.maxPageCount, &writers, /*checkFile=*/false, &closing});
+          reporter.Noticed(notices);
+          return opened;
+        } catch (const StoreError&) {
+          reporter.Noticed(notices);
+          throw;
+        }
+      }) {
   CollectorAddress collector(collectorUrl);
   if (folder.empty()) throw std::invalid_argument("no outbox folder given");
   std::vector<OutboxNotice> notices;
@@ -46,12 +59,16 @@ Outbox::Outbox(const std::string& folder, const std::string& collectorUrl, Outbo
 
 Outbox::~Outbox() { Close(milliseconds(0)); }
 
-OutboxStore& Outbox::Store(std::vector<OutboxNotice>& notices) {
-  if (store && !store->IsCurrent()) store.reset();  // moved aside: the fresh file now
+OutboxStore& Outbox::Store(std::vector<OutboxNotice>& notices, Look look) {
+  // Moved aside: the fresh file now.
+  if (store && !(look == Look::InFolder ? store->LooksCurrent() : store->IsCurrent())) {
+    store.reset();
+  }
   if (!store) {
     store = std::make_unique<OutboxStore>(
         folder, options.clock->NowMs(), &notices,
-        StoreOptions{options.maxPageCount, &writers, /*checkFile=*/true, &closing});
+        StoreOptions{options.maxPageCount, &writers, /*checkFile=*/true, &closing},
+        [this] { copier.Request(); });
   }
   return *store;
 }
@@ -60,10 +77,13 @@ InsertResult Outbox::Insert(const std::string& key, const OutgoingRequest& reque
                             std::vector<OutboxNotice>& notices) {
   for (int tries = 0;; ++tries) {
     InsertResult inserted =
-        Store(notices).Insert(key, request, options.clock->NowMs(), options.bounds);
+        Store(notices, Look::InFolder).Insert(key, request, options.clock->NowMs(), options.bounds);
     // Moved aside between the look before and the commit: the row may be in
     // a file that is never sent. Stored again (same key) in the fresh one.
-    if (store->IsCurrent() || tries == 2) return inserted;
+    // This look walks the whole path: a replaced folder counts too.
+    if (store->IsCurrent()) return inserted;
+    store.reset();
+    if (tries == 2) throw StoreError("the outbox file was replaced during each of three stores");
   }
 }
 
@@ -228,6 +248,7 @@ std::optional<std::int64_t> Outbox::Close(milliseconds wait) {
     store.reset();
     left = leftAtClose;
   }
+  copier.Stop();
   reporter.Noticed(notices);
   if (purged) reporter.Purged(*purged);
   events.Finish();

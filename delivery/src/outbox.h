@@ -18,6 +18,7 @@
 #include "consent_decision.h"
 #include "delivery_event.h"
 #include "event_reporter.h"
+#include "log_copier.h"
 #include "outbox_options.h"
 #include "outbox_store.h"
 #include "sender.h"
@@ -81,12 +82,18 @@ class Outbox {
   void Nudge();
 
  private:
+  // How Store looks whether the connection's file is still the outbox's:
+  // the whole path (OutboxStore::IsCurrent) or only the name in its folder
+  // (LooksCurrent, before a store, which looks again after its commit).
+  enum class Look { Path, InFolder };
   // The caller's connection to the file that is the outbox now, opened on
   // first use and again once that file was moved aside; call with
   // storeMutex held. Throws StoreError. What it found goes to `notices`.
-  OutboxStore& Store(std::vector<OutboxNotice>& notices);
+  OutboxStore& Store(std::vector<OutboxNotice>& notices, Look look = Look::Path);
   // Inserts on the caller's connection; when the file was moved aside
-  // meanwhile, inserts again into the fresh one. Call with storeMutex held.
+  // meanwhile, inserts again into the fresh one (a StoreError after three
+  // tries, never a request reported stored in a file moved aside). Call
+  // with storeMutex held.
   InsertResult Insert(const std::string& key, const OutgoingRequest& request,
                       std::vector<OutboxNotice>& notices);
   std::optional<std::int64_t> WaitUntil(std::chrono::milliseconds timeout, bool untilClosing);
@@ -99,9 +106,12 @@ class Outbox {
   EventDelivery events;
   const EventReporter reporter;
 
+  std::mutex writers;  // the turn to write, shared with the sender's connection
+  // Copies the log when the caller's stores leave it long: before the
+  // caller's connection, whose commits ask it.
+  LogCopier copier;
   std::mutex storeMutex;  // the caller's connection
   std::unique_ptr<OutboxStore> store;
-  std::mutex writers;  // the turn to write, shared with the sender's connection
   ConsentDecision decision;
   std::optional<std::int64_t> leftAtClose;
   std::atomic<bool> closing{false};  // calls in progress give up their waits

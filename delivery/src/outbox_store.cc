@@ -1,13 +1,13 @@
 #include "outbox_store.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <functional>
 #include <map>
 
 #include "log_check.h"
-#include "log_write_vfs.h"
 #include "outbox_schema.h"
 
 namespace Delivery {
@@ -40,7 +40,7 @@ std::vector<std::string> SplitLines(const std::string& joined) {
 std::unique_ptr<Database> OpenNamedFile(const std::string& path, FileIdentity& identity) {
   for (int tries = 0;; ++tries) {
     const std::optional<FileIdentity> before = IdentityOf(path);
-    auto database = std::make_unique<Database>(path, LogWriteVfsName());
+    auto database = std::make_unique<Database>(path);
     const std::optional<FileIdentity> after = IdentityOf(path);
     if ((before && before == after) || tries == 3) {
       identity = after.value_or(FileIdentity{});
@@ -53,7 +53,8 @@ std::unique_ptr<Database> OpenNamedFile(const std::string& path, FileIdentity& i
 // `ended` is handed to). A file that fails its check throws StoreError
 // (unreadable), with what it still tells of its stream in `salvaged`.
 std::unique_ptr<Database> OpenDatabase(const std::string& path, const StoreOptions& options,
-                                       bool checkFile, FileIdentity& identity,
+                                       bool checkFile, const std::function<void()>& copyLog,
+                                       FileIdentity& identity,
                                        const std::optional<EndedStream>& ended,
                                        std::optional<EndedStream>* salvaged) {
   MakeOwnerOnlyFile(path);
@@ -62,8 +63,9 @@ std::unique_ptr<Database> OpenDatabase(const std::string& path, const StoreOptio
   if (database->QueryText("PRAGMA journal_mode = WAL") != "wal") {
     throw StoreError("cannot switch " + path + " to write-ahead logging");
   }
-  // In WAL mode a committed transaction survives a crash of the process.
-  database->Exec("PRAGMA synchronous = NORMAL");
+  // In WAL mode a committed transaction survives a crash of the process
+  // whether or not the connection waits for the disk.
+  database->WaitForDisk(!copyLog);
   // A deleted row's bytes are zeroed in its pages (what the pages it frees
   // hold is left to the rewrite after a purge, see ClearPurged).
   database->Exec("PRAGMA secure_delete = FAST");
@@ -79,9 +81,10 @@ std::unique_ptr<Database> OpenDatabase(const std::string& path, const StoreOptio
   }
   PrepareSchema(*database, ended);
   // The sender copies the log into the database between its steps, every
-  // second; a commit does so itself only past the limit (stores faster than
-  // the sender's copies keep up with), so that the files stay bounded.
-  database->LimitLog(kLogLimitBytes);
+  // second; past the limit (stores faster than the sender's copies keep up
+  // with) a commit has it copied, or copies it, so that the files stay
+  // bounded.
+  database->LimitLog(kLogLimitBytes, copyLog);
   return database;
 }
 
@@ -233,10 +236,13 @@ std::int64_t RequestBytes(const OutgoingRequest& request) {
 }
 
 OutboxStore::OutboxStore(const std::string& folder, std::int64_t nowMs,
-                         std::vector<OutboxNotice>* notices, StoreOptions options)
+                         std::vector<OutboxNotice>* notices, StoreOptions options,
+                         std::function<void()> copyLog)
     : writers(options.writers) {
   std::vector<OutboxNotice> found;
-  path = PrepareOutboxFolder(folder) + "/" + kFileName;
+  const std::string realFolder = PrepareOutboxFolder(folder);
+  path = realFolder + "/" + kFileName;
+  folderFd = open(realFolder.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   MoveAsideUnusableFiles(path, nowMs, found);
   try {
     std::int64_t lostTransactions = 0;
@@ -248,13 +254,14 @@ OutboxStore::OutboxStore(const std::string& folder, std::int64_t nowMs,
     const std::optional<EndedStream> known = Registration::KnownStream(path);
     std::optional<EndedStream> salvaged;
     try {
-      database = OpenDatabase(path, options, options.checkFile, identity, known, &salvaged);
+      database =
+          OpenDatabase(path, options, options.checkFile, copyLog, identity, known, &salvaged);
     } catch (const StoreError& error) {
       if (!error.unreadable) throw;
       database.reset();
       found.push_back({OutboxNotice::Kind::Moved, MoveAside(path, nowMs),
                        std::string("not a database or damaged: ") + error.what()});
-      database = OpenDatabase(path, options, /*checkFile=*/true, identity,
+      database = OpenDatabase(path, options, /*checkFile=*/true, copyLog, identity,
                               salvaged ? salvaged : known, nullptr);
     }
     statements = std::make_unique<Statements>(*database);
@@ -263,14 +270,24 @@ OutboxStore::OutboxStore(const std::string& folder, std::int64_t nowMs,
     if (lostTransactions > 0) SkipLostNumbers(lostTransactions);
   } catch (...) {
     if (notices) notices->insert(notices->end(), found.begin(), found.end());
+    if (folderFd >= 0) close(folderFd);
     throw;
   }
   if (notices) notices->insert(notices->end(), found.begin(), found.end());
 }
 
-OutboxStore::~OutboxStore() = default;
+OutboxStore::~OutboxStore() {
+  if (folderFd >= 0) close(folderFd);
+}
 
 bool OutboxStore::IsCurrent() const { return IdentityOf(path) == identity; }
+
+bool OutboxStore::LooksCurrent() const {
+  if (folderFd < 0) return IsCurrent();
+  struct stat info {};
+  if (fstatat(folderFd, kFileName, &info, AT_SYMLINK_NOFOLLOW) != 0) return false;
+  return FileIdentity{info.st_dev, info.st_ino} == identity;
+}
 
 std::unique_lock<std::mutex> OutboxStore::WriteTurn() {
   return writers ? std::unique_lock<std::mutex>(*writers) : std::unique_lock<std::mutex>();

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -86,14 +87,22 @@ class OutboxStore {
   // loses requests is found (see FindLogDamage) when no other connection
   // uses the log, and a copy of the log kept. `notices` (may be null)
   // receives what was found. Throws StoreError.
+  // `copyLog` given: the storing thread's connection. A commit that leaves
+  // the log past kLogLimitBytes calls it (it must not wait) to have the log
+  // copied elsewhere, and no commit waits for the disk (see
+  // Database::WaitForDisk).
   OutboxStore(const std::string& folder, std::int64_t nowMs, std::vector<OutboxNotice>* notices,
-              StoreOptions options = {});
+              StoreOptions options = {}, std::function<void()> copyLog = nullptr);
   ~OutboxStore();
 
   // False once "<folder>/outbox.sqlite" is no longer the file this
   // connection has open (another connection moved it aside): a new
   // connection must be opened for the outbox now.
   bool IsCurrent() const;
+  // IsCurrent's cheaper look, for a store's look before it writes: the name
+  // in the folder this connection opened, without walking the path to it
+  // (a folder since replaced under its name goes unnoticed here).
+  bool LooksCurrent() const;
 
   // Stores a new request under the stream's next number, then drops the
   // oldest requests while the count or byte bound is exceeded; one
@@ -171,6 +180,7 @@ class OutboxStore {
   class Registration;
 
   std::string path;
+  int folderFd = -1;  // the folder, for LooksCurrent; -1 when it could not be opened
   FileIdentity identity;
   std::unique_ptr<Registration> registration;  // before the database: released after it
   std::unique_ptr<Database> database;

@@ -8,9 +8,10 @@
 
 namespace Delivery {
 
-Database::Database(const std::string& path, const char* vfs) {
-  int code = sqlite3_open_v2(
-      path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW, vfs);
+Database::Database(const std::string& path) {
+  int code =
+      sqlite3_open_v2(path.c_str(), &db,
+                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW, nullptr);
   if (code != SQLITE_OK) {
     const int primary = code & 0xff;
     std::string message = db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(code);
@@ -49,7 +50,8 @@ void Database::WaitWhenBusy(int timeoutMs, const std::atomic<bool>* giveUp) {
       &busyWait);
 }
 
-void Database::LimitLog(std::int64_t bytes) {
+void Database::LimitLog(std::int64_t bytes, std::function<void()> onLongLog) {
+  this->onLongLog = std::move(onLongLog);
   logLimitBytes = bytes;
   pageSize = PageSize();
   Exec("PRAGMA journal_size_limit = " + std::to_string(bytes));
@@ -59,12 +61,15 @@ void Database::LimitLog(std::int64_t bytes) {
 int Database::OnCommit(void* database, sqlite3* db, const char* name, int frames) {
   const auto* self = static_cast<const Database*>(database);
   const std::int64_t bytes = static_cast<std::int64_t>(frames) * self->pageSize;
-  if (bytes >= self->logLimitBytes) {
-    const int mode =
-        bytes >= 2 * self->logLimitBytes ? SQLITE_CHECKPOINT_RESTART : SQLITE_CHECKPOINT_PASSIVE;
-    sqlite3_wal_checkpoint_v2(db, name, mode, nullptr, nullptr);  // busy: the next commit tries
+  if (bytes < self->logLimitBytes) return SQLITE_OK;
+  if (bytes >= 2 * self->logLimitBytes) {
+    sqlite3_wal_checkpoint_v2(db, name, SQLITE_CHECKPOINT_RESTART, nullptr, nullptr);
+  } else if (self->onLongLog) {
+    self->onLongLog();
+  } else {
+    sqlite3_wal_checkpoint_v2(db, name, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
   }
-  return SQLITE_OK;
+  return SQLITE_OK;  // busy: the next commit tries again
 }
 
 std::int64_t Database::PageSize() { return std::stoll(QueryText("PRAGMA page_size")); }
@@ -74,9 +79,16 @@ void Database::Exec(const std::string& sql) {
   if (code != SQLITE_OK) Fail(code, "outbox");
 }
 
+void Database::WaitForDisk(bool wait) {
+  Exec(wait ? "PRAGMA synchronous = NORMAL" : "PRAGMA synchronous = OFF");
+  waitsForDisk = wait;
+}
+
 int Database::Checkpoint() {
+  if (!waitsForDisk) Exec("PRAGMA synchronous = NORMAL");
   int frames = 0, copied = 0;
   int code = sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_PASSIVE, &frames, &copied);
+  if (!waitsForDisk) Exec("PRAGMA synchronous = OFF");
   if ((code & 0xff) == SQLITE_BUSY) return 0;
   if (code != SQLITE_OK) Fail(code, "outbox");
   return frames;

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -25,10 +26,9 @@ class StoreError : public std::runtime_error {
 class Database {
  public:
   // Opens an existing file for reading and writing (":memory:": a database
-  // in memory), through the file layer named `vfs` (nullptr: SQLite's
-  // default). No symbolic link is followed, for the database or its log and
-  // shared-memory files. Throws StoreError.
-  explicit Database(const std::string& path, const char* vfs = nullptr);
+  // in memory). No symbolic link is followed, for the database or its log
+  // and shared-memory files. Throws StoreError.
+  explicit Database(const std::string& path);
   ~Database();
   Database(const Database&) = delete;
   Database& operator=(const Database&) = delete;
@@ -40,14 +40,26 @@ class Database {
 
   // Keeps the write-ahead log near `bytes`: a commit that leaves a longer
   // log copies it into the database (which lets the next commit start the
-  // log over; past twice the size it waits for the other connections to
-  // allow that), and a log started over is cut back to `bytes` on disk.
-  void LimitLog(std::int64_t bytes);
+  // log over), or, when `onLongLog` is given, calls it to have another
+  // connection copy it; past twice the size the commit copies it itself and
+  // waits for the other connections to allow a new start. A log started
+  // over is cut back to `bytes` on disk. `onLongLog` must not wait.
+  void LimitLog(std::int64_t bytes, std::function<void()> onLongLog = nullptr);
+
+  // Whether this connection waits for the disk. Yes (SQLite's "NORMAL"): a
+  // commit does not (it survives a crash of the process once it returns),
+  // a checkpoint and the first commit into a log started over do, so that
+  // a crash of the machine cannot make SQLite read old frames as new. No
+  // ("OFF"): nothing this connection does waits for the disk but
+  // Checkpoint(); a crash of the machine soon after it started the log over
+  // may damage the database.
+  void WaitForDisk(bool wait);
 
   void Exec(const std::string& sql);
 
   // Copies the log's committed frames into the database file without
-  // waiting for other connections (a passive checkpoint). Returns the
+  // waiting for other connections (a passive checkpoint), and waits for the
+  // disk, whatever WaitForDisk said. Returns the
   // number of frames in the log; 0 when another connection is
   // checkpointing.
   int Checkpoint();
@@ -74,6 +86,8 @@ class Database {
 
   sqlite3* db = nullptr;
   BusyWait busyWait;
+  bool waitsForDisk = true;
+  std::function<void()> onLongLog;
   std::int64_t logLimitBytes = 0;
   std::int64_t pageSize = 0;
 };

@@ -94,8 +94,9 @@ TEST(OutboxCompleteness, LargeBodiesGoCompressedAndA415SendsThemAsTheyAreFromThe
       const std::string data = Data(i == 1 ? small : large);
       EXPECT_EQ(stored[i]["encoding"], c.encodings[i]) << c.what << " " << i;
       EXPECT_EQ(stored[i]["sha256"], Sha256Hex(data)) << c.what << ": byte for byte";
-      if (c.encodings[i] == "gzip")
+      if (c.encodings[i] == "gzip") {
         EXPECT_LT(stored[i]["wire_bytes"].get<std::size_t>() * 8, data.size());
+      }
     }
     const std::vector<DeliveryEvent> retries = events.Of(DeliveryEvent::Kind::Retry);
     const bool refused = !c.collectorOptions.empty();

@@ -157,6 +157,33 @@ TEST(OutboxStore, ItsFilesStayWithinTheByteBoundAndTheAllowanceUnderStoresAtFull
   EXPECT_LE(store.Pending() * static_cast<std::int64_t>(body.size()), bounds.maxBytes);
 }
 
+TEST(OutboxStore, TheStoringConnectionHandsALongLogOverAndCopiesItOnlyPastTwiceTheLimit) {
+  ScratchFolder scratch;
+  int asked = 0;
+  OutboxStore storing(scratch.Path(), 0, nullptr, StoreOptions{}, [&] { ++asked; });
+  const std::string body(64 * 1024, 'x');
+  std::int64_t largest = 0;
+  int stored = 0;
+  while (asked == 0 || largest < kLogLimitBytes + 2 * static_cast<std::int64_t>(body.size())) {
+    storing.Insert("k" + std::to_string(stored++), Request(body), 1, Bounds{});
+    largest = std::max(largest, SizeOf(scratch / "outbox.sqlite-wal"));
+    ASSERT_LT(stored, 1000);
+  }
+  EXPECT_GT(largest, kLogLimitBytes) << "past the limit, the log waits for its copier";
+  for (int i = 0; i < 200; ++i) {
+    storing.Insert("m" + std::to_string(i), Request(body), 1, Bounds{});
+    largest = std::max(largest, SizeOf(scratch / "outbox.sqlite-wal"));
+  }
+  EXPECT_LE(largest, 2 * kLogLimitBytes + 2 * static_cast<std::int64_t>(body.size()))
+      << "a copier that never copies: the storing connection copies past twice the limit";
+
+  OutboxStore copier(scratch.Path(), 0, nullptr);
+  copier.Checkpoint();
+  storing.Insert("after", Request("{}"), 1, Bounds{});
+  EXPECT_LE(SizeOf(scratch / "outbox.sqlite-wal"), kLogLimitBytes) << "started over once copied";
+  EXPECT_EQ(storing.Pending(), stored + 201);
+}
+
 TEST(OutboxStore, AnUnreadableFileIsMovedAsideAndAFreshOneStarted) {
   ScratchFolder scratch;
   const std::string path = scratch / "outbox.sqlite";
@@ -272,7 +299,7 @@ TEST(OutboxStore, AWriteTheSystemRefusesFailsTheInsertAndKeepsWhatWasStored) {
   ScratchFolder scratch;
   OutboxStore store(scratch.Path(), 0, nullptr);
   store.Insert("small", Request("{}"), 1, Bounds{});
-  std::string body(200 * 1024, ' ');  // the log's frames are written at the commit, in one go
+  std::string body(200 * 1024, ' ');  // written to the log at the commit
   for (std::size_t i = 0; i < body.size(); ++i) body[i] = static_cast<char>('a' + i % 26);
 
   // Files may grow by 16 kB only: the commit's write is cut short.

@@ -37,6 +37,12 @@ bool AwaitFile(const std::string& path) {
   return std::filesystem::exists(path);
 }
 
+std::int64_t SizeOfFile(const std::string& path) {
+  std::error_code missing;
+  const auto size = std::filesystem::file_size(path, missing);
+  return missing ? 0 : static_cast<std::int64_t>(size);
+}
+
 }  // namespace
 
 TEST(Outbox, DeliversOldestFirstByteForByteWithOneKeyPerRequest) {
@@ -279,6 +285,19 @@ TEST(Outbox, EveryConnectionUsesTheFreshFileOnceTheOutboxWasMovedAside) {
   std::ofstream(handshake / "moved").close();
   EXPECT_EQ(WaitForProgram(other), 0);
   EXPECT_EQ(outbox.Pending(), 10) << "the other process's later stores are in the fresh file";
+
+  // The whole folder replaced under its name: the store after it lands in
+  // the new folder's file.
+  ScratchFolder parent;
+  const std::string stateFolder = parent / "state";
+  Outbox replaced(stateFolder, refusing.Url(), FastRetries(), nullptr);
+  Stored(replaced, TestMessage(TestEvent("a_before", 0)));
+  std::filesystem::rename(stateFolder, parent / "state.old");
+  std::filesystem::create_directory(stateFolder);
+  std::filesystem::permissions(stateFolder, std::filesystem::perms::owner_all);
+  Stored(replaced, TestMessage(TestEvent("a_after", 0)));
+  EXPECT_EQ(replaced.Close(0ms), 1);
+  EXPECT_EQ(OutboxStore(stateFolder, 0, nullptr).Pending(), 1) << "in the folder at the name";
 }
 
 TEST(Outbox, ARequestNoCollectorCouldTakeIsRefusedOrSetAsideAndTheNextGoesOn) {
@@ -399,6 +418,40 @@ TEST(Outbox, ADamagedLogCostsNoMoreThanTheLastSecondAndIsReported) {
     EXPECT_EQ(told[0].first, 51);
     EXPECT_EQ(told[0].last, store.LastSequence());
     EXPECT_GT(told[0].last, told[0].first);
+  }
+}
+
+TEST(Outbox, EveryRequestReportedStoredSurvivesAKillAtAnyMoment) {
+  for (const int killAfterMs : {7, 150, 400}) {  // before, about and after the first log copy
+    ScratchFolder folder;
+    const std::string keysFile = folder / "keys";
+    const pid_t worker = SpawnProgram(
+        {OUTBOX_WORKER, folder / "outbox", ClosedPort().Url(), "k", "60", "stream", keysFile});
+    for (int tries = 0; tries < 20000 && SizeOfFile(keysFile) < 37; ++tries) {
+      std::this_thread::sleep_for(1ms);
+    }
+    ASSERT_GE(SizeOfFile(keysFile), 37) << "the worker stores";
+    std::this_thread::sleep_for(std::chrono::milliseconds(killAfterMs));
+    kill(worker, SIGKILL);
+    EXPECT_EQ(WaitForProgram(worker), -1);
+
+    std::set<std::string> reported;
+    std::ifstream keys(keysFile);
+    for (std::string key; std::getline(keys, key);) {
+      if (key.size() == 36) reported.insert(key);  // the last line may be cut short
+    }
+    std::set<std::string> kept;
+    {
+      OutboxStore store(folder / "outbox", 0, nullptr);
+      while (std::optional<StoredRequest> oldest = store.OldestPending()) {
+        kept.insert(oldest->key);
+        store.Delivered(oldest->id);
+      }
+    }
+    for (const std::string& key : reported) {
+      EXPECT_EQ(kept.count(key), 1u) << "killed after " << killAfterMs << " ms: lost " << key;
+    }
+    EXPECT_GE(kept.size(), reported.size());
   }
 }
 

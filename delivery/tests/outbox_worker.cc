@@ -9,7 +9,10 @@
 //                    copies the log into the database), then kills itself
 //   handshake DIR    creates DIR/stored, waits for DIR/moved, stores COUNT
 //                    more and closes at once (status 0)
+//   stream FILE      stores requests of COUNT events each until killed,
+//                    appending each key to FILE once Submit said stored
 // Status 1 when a request is not stored.
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -56,6 +59,17 @@ int main(int argc, char** argv) {
     if (!StoreAll(outbox, name, count - 1, 1)) return 1;
     std::this_thread::sleep_for(milliseconds(1500));
     kill(getpid(), SIGKILL);
+  }
+  if (mode == "stream") {
+    const int keys = open(argv[6], O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    nlohmann::json events = nlohmann::json::array();
+    for (int i = 0; i < count; ++i) events.push_back(TestEvent("c_" + name, i));
+    for (;;) {
+      auto result = outbox.Submit(TestMessage(events));
+      if (result.status != Delivery::SubmitResult::Status::Stored) return 1;
+      result.key += '\n';
+      if (write(keys, result.key.data(), result.key.size()) != 37) return 1;
+    }
   }
   if (!StoreAll(outbox, name, count)) return 1;
   if (mode == "keep") return outbox.Close(milliseconds(0)) ? 0 : 1;
