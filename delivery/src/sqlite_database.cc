@@ -63,13 +63,26 @@ int Database::OnCommit(void* database, sqlite3* db, const char* name, int frames
   const std::int64_t bytes = static_cast<std::int64_t>(frames) * self->pageSize;
   if (bytes < self->logLimitBytes) return SQLITE_OK;
   if (bytes >= 2 * self->logLimitBytes) {
-    sqlite3_wal_checkpoint_v2(db, name, SQLITE_CHECKPOINT_RESTART, nullptr, nullptr);
+    self->CopyLongLog(name);
   } else if (self->onLongLog) {
     self->onLongLog();
   } else {
     sqlite3_wal_checkpoint_v2(db, name, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
   }
   return SQLITE_OK;  // busy: the next commit tries again
+}
+
+void Database::CopyLongLog(const char* name) const {
+  // Another connection's copy holds the checkpoint lock and cannot start
+  // the log over while stores keep adding to it: wait for it to end, as for
+  // a lock, then copy and start over here.
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(busyWait.timeoutMs);
+  while ((sqlite3_wal_checkpoint_v2(db, name, SQLITE_CHECKPOINT_RESTART, nullptr, nullptr) &
+          0xff) == SQLITE_BUSY &&
+         std::chrono::steady_clock::now() < end &&
+         !(busyWait.giveUp != nullptr && busyWait.giveUp->load())) {
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
 }
 
 std::int64_t Database::PageSize() { return std::stoll(QueryText("PRAGMA page_size")); }

@@ -83,6 +83,9 @@ class Database {
     const std::atomic<bool>* giveUp = nullptr;
   };
   static int OnCommit(void* database, sqlite3* db, const char* name, int frames);
+  // Copies a log past twice its limit and starts it over, waiting up to the
+  // busy timeout for a copy in progress on another connection.
+  void CopyLongLog(const char* name) const;
 
   sqlite3* db = nullptr;
   BusyWait busyWait;
