@@ -15,6 +15,25 @@ std::atomic<HeaderUpdateCallbackFunction> headerCallback{nullptr};
 
 HeaderUpdateCallbackFunction CurrentHeaderCallback() { return headerCallback.load(); }
 
+// Runs `work` for an export that reports failure as 0 with its reason in
+// `error` (cut to errorSize bytes; may be null): no exception leaves.
+template <typename Work>
+int Reported(char* error, size_t errorSize, Work&& work) noexcept {
+  const char* reason = "unknown error";
+  try {
+    work();
+    return 1;
+  } catch (const std::exception& e) {
+    reason = e.what();
+  } catch (...) {
+  }
+  if (error && errorSize > 0) {
+    std::strncpy(error, reason, errorSize - 1);
+    error[errorSize - 1] = '\0';
+  }
+  return 0;
+}
+
 void SetWindowTitle(const char* text) {
   GameScreen::Instance().ShowTitle(text ? text : "");
   if (auto callback = headerCallback.load()) callback(text);
@@ -41,43 +60,21 @@ void GameAssembly_SetTraceSink(GameTraceSink sink) { GameAssembly::SetTraceSink(
 
 int GameAssembly_SetCollector(const char* url, const char* outboxFolder, char* error,
                               size_t errorSize) {
-  try {
+  return GameAssembly::Reported(error, errorSize, [&] {
     GameAssembly::SampleGame::Instance().SetCollector(url ? url : "",
                                                       outboxFolder ? outboxFolder : "");
-    return 1;
-  } catch (const std::exception& e) {
-    if (error && errorSize > 0) {
-      std::strncpy(error, e.what(), errorSize - 1);
-      error[errorSize - 1] = '\0';
-    }
-    return 0;
-  }
+  });
 }
 
 int GameAssembly_SetConsent(const char* state, char* error, size_t errorSize) {
-  try {
+  return GameAssembly::Reported(error, errorSize, [&] {
     GameAssembly::SampleGame::Instance().SetConsent(state ? state : "");
-    return 1;
-  } catch (const std::exception& e) {
-    if (error && errorSize > 0) {
-      std::strncpy(error, e.what(), errorSize - 1);
-      error[errorSize - 1] = '\0';
-    }
-    return 0;
-  }
+  });
 }
 
 int GameAssembly_CheckEnvironment(char* error, size_t errorSize) {
-  try {
-    GameAssembly::SampleGame::CheckEnvironment();
-    return 1;
-  } catch (const std::exception& e) {
-    if (error && errorSize > 0) {
-      std::strncpy(error, e.what(), errorSize - 1);
-      error[errorSize - 1] = '\0';
-    }
-    return 0;
-  }
+  return GameAssembly::Reported(error, errorSize,
+                                [&] { GameAssembly::SampleGame::CheckEnvironment(); });
 }
 
 void GameAssembly_Quit(void) { GameAssembly::SampleGame::Instance().QuitNow(); }
