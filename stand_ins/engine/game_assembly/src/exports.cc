@@ -15,24 +15,31 @@ std::atomic<HeaderUpdateCallbackFunction> headerCallback{nullptr};
 
 HeaderUpdateCallbackFunction CurrentHeaderCallback() { return headerCallback.load(); }
 
+namespace {
+
+void CopyReason(const char* reason, char* error, size_t errorSize) {
+  if (!error || errorSize == 0) return;
+  std::strncpy(error, reason, errorSize - 1);
+  error[errorSize - 1] = '\0';
+}
+
 // Runs `work` for an export that reports failure as 0 with its reason in
-// `error` (cut to errorSize bytes; may be null): no exception leaves.
+// `error` (cut to errorSize bytes; may be null): no exception leaves. The
+// reason is copied inside the handler, while the exception still lives.
 template <typename Work>
 int Reported(char* error, size_t errorSize, Work&& work) noexcept {
-  const char* reason = "unknown error";
   try {
     work();
     return 1;
   } catch (const std::exception& e) {
-    reason = e.what();
+    CopyReason(e.what(), error, errorSize);
   } catch (...) {
-  }
-  if (error && errorSize > 0) {
-    std::strncpy(error, reason, errorSize - 1);
-    error[errorSize - 1] = '\0';
+    CopyReason("unknown error", error, errorSize);
   }
   return 0;
 }
+
+}  // namespace
 
 void SetWindowTitle(const char* text) {
   GameScreen::Instance().ShowTitle(text ? text : "");
