@@ -410,7 +410,8 @@ DELIVERY_API int64_t Delivery_Pending(Delivery_Outbox* outbox);
  * unknown or closed). */
 DELIVERY_API int64_t Delivery_Wait(Delivery_Outbox* outbox, int64_t timeoutMs);
 
-/* What this handle has done so far (zeros once it is closed). */
+/* What this handle has done so far (zeros once it is closed); a request that
+ * Delivery_Wait saw leave the outbox is in the counts when it returns. */
 DELIVERY_API void Delivery_GetCounts(Delivery_Outbox* outbox, Delivery_Counts* counts);
 
 /* Waits like Delivery_Wait(outbox, waitMs), then stops the sender (a

@@ -207,6 +207,7 @@ std::optional<std::int64_t> Outbox::WaitUntil(milliseconds timeout, bool untilCl
   const std::int64_t deadlineMs = options.clock->SteadyMs() + timeout.count();
   for (;;) {
     std::optional<std::int64_t> pending = Pending();
+    if (pending == 0) sender->AwaitRecorded();
     // Closed, or closing on another thread: nothing sends any more.
     if (!pending || *pending == 0 || closed || (untilClosing && closing)) return pending;
     const auto left =

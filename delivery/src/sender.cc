@@ -309,6 +309,7 @@ void Sender::Record(OutboxStore& store, const StoredRequest& head, const Attempt
                     const std::vector<UnreportedRange>& told) {
   const std::int64_t now = clock.SteadyMs();
   const int attempts = head.attempts + 1;
+  std::lock_guard<std::mutex> lock(recording);
   switch (result.outcome) {
     case AttemptResult::Outcome::Abandoned:
       break;

@@ -58,6 +58,10 @@ class Sender {
   // Waits at most `timeout` for the sender to make a step (or for a nudge).
   void WaitForStep(std::chrono::milliseconds timeout);
 
+  // Waits for an outcome being recorded to be counted: a waiter that sees a
+  // request gone from the outbox then also sees it in the handle's counts.
+  void AwaitRecorded() { std::lock_guard<std::mutex> lock(recording); }
+
   // The time (on the outbox clock's SteadyMs) the sender waits for before
   // its next attempt; 0 when it is not waiting for a time (sending, idle,
   // or another process sends); kHeldMs while consent holds it.
@@ -114,6 +118,7 @@ class Sender {
   bool gzipRefused = false;    // the collector answered 415 to a compressed body
   std::optional<std::pair<std::int64_t, std::string>> gzipped;  // the head's body, compressed
 
+  std::mutex recording;  // held from an outcome's commit until it is counted
   std::mutex mutex;
   std::condition_variable changed;  // nudged, stopping, or a step made
   bool nudged = false;
